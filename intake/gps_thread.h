@@ -1,0 +1,44 @@
+// The receive side: one paced cycle a second moves a burst from the port into
+// the receiver state.
+#pragma once
+
+#include <QThread>
+#include <cstdint>
+
+#include "portavel.h"
+
+struct ComSRBuffer {
+    HANDLE PortHandle;                 // the port the receive loop reads
+    unsigned char ReceiveBuffer[1024]; // the bytes of one cycle
+    uint32_t ReceiveLength;            // how many of them make up the batch
+};
+
+// Touched only by the receive loop that currently runs (see TavrelGpsThread).
+extern ComSRBuffer Com_SR_Buf;
+
+// One receive loop. It starts running when constructed, runs at normal
+// priority and deletes itself when it ends. Stop it with requestInterruption():
+// it ends after finishing its current cycle; nobody waits for it.
+//
+// Handover: at most one loop touches the port, Com_SR_Buf and the state at a
+// time. A new loop waits until the previous one has ended before it copies its
+// own handle into Com_SR_Buf.PortHandle and reads; a loop whose terminate
+// request is already set by then ends without a cycle. Closing the old handle
+// makes the old loop's reads fail at once, so the wait is short.
+class TavrelGpsThread : public QThread {
+    Q_OBJECT
+public:
+    explicit TavrelGpsThread(HANDLE port);
+    ~TavrelGpsThread() override;
+
+protected:
+    void run() override;
+
+private:
+    void Cycle();
+    HANDLE port_;
+};
+
+// Waits until no receive loop runs any more; false when timeoutMs passed first.
+// The program calls it on its way out so that no thread outlives the application.
+bool WaitForReceiveLoops(int timeoutMs);

@@ -1,0 +1,123 @@
+// The one record of the last received sentences, shared by the receive thread
+// (its only writer) and every window timer (readers).
+//
+// Every field is the text the sentence carried, in a slot of fixed width. A
+// slot's value ends at its first zero byte or at its width, whichever comes
+// first; a slot whose first byte is zero holds no value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+constexpr int kSentenceLineCount = 10;
+constexpr int kSentenceLineWidth = 128;
+constexpr int kSatelliteSlots = 12;
+
+struct GgaPart {
+    char UtcTime[11];
+    char Latitude[11];
+    char NorthSouth[1];
+    char Longitude[12];
+    char EastWest[1];
+    char FixQuality[1];
+    char SatellitesUsed[3];
+    char Hdop[5];
+    char Altitude[7];
+    char AltitudeUnit[1];
+    char GeoidSeparation[7];
+    char SeparationUnit[1];
+    char DgpsAge[1];
+    char DgpsStation[5];
+};
+
+struct GsaPart {
+    char Mode[1];
+    char FixType[1];
+    char UsedPrn[kSatelliteSlots][3];
+    char Pdop[5];
+    char Hdop[5];
+    char Vdop[5];
+};
+
+struct RmcPart {
+    char UtcTime[11];
+    char Status[1];
+    char Latitude[11];
+    char NorthSouth[1];
+    char Longitude[12];
+    char EastWest[1];
+    char SpeedKnots[6];
+    char Course[7];
+    char Date[7];
+    char MagneticVariation[1];
+};
+
+struct SnrLevelPair {
+    int32_t Previous;
+    int32_t Current;
+};
+
+struct GsvPart {
+    // Text, column by column.
+    char MessageCount[1];
+    char MessageNumber[1];
+    char SatellitesInView[3];
+    char Prn[kSatelliteSlots][3];
+    char Elevation[kSatelliteSlots][3];
+    char Azimuth[kSatelliteSlots][4];
+    char Snr[kSatelliteSlots][3];
+    // Numeric signal level per entry: Current is the SNR capped at 50,
+    // Previous what Current held before the entry was last stored.
+    SnrLevelPair SnrLevel[kSatelliteSlots];
+};
+
+struct VtgPart {
+    char CourseTrue[7];
+    char TrueMark[1];
+    char CourseMagnetic[7];
+    char MagneticMark[1];
+    char SpeedKnots[6];
+    char KnotsMark[1];
+    char SpeedKmh[6];
+    char KmhMark[1];
+};
+
+struct ZdaPart {
+    char UtcTime[10];
+    char Day[3];
+    char Month[3];
+    char Year[5];
+    char ZoneHours[3];
+    char ZoneMinutes[3];
+};
+
+struct ReceiverState {
+    char SentenceLines[kSentenceLineCount][kSentenceLineWidth];
+    GgaPart Gga;
+    GsaPart Gsa;
+    RmcPart Rmc;
+    GsvPart Gsv;
+    VtgPart Vtg;
+    ZdaPart Zda;
+};
+
+static_assert(sizeof(GgaPart) == 67);
+static_assert(sizeof(GsaPart) == 53);
+static_assert(sizeof(RmcPart) == 58);
+static_assert(offsetof(GsvPart, SnrLevel) >= 161 && offsetof(GsvPart, Snr) + 36 == 161);
+static_assert(sizeof(VtgPart) == 30);
+static_assert(sizeof(ZdaPart) == 27);
+
+// The process-wide record. It has static storage, so every byte is zero at start.
+//
+// Synchronisation: one batch is the unit. The receive thread holds
+// ReceiverStateMutex() while it clears the line slots and parses a batch; a
+// reader calls TakeReceiverSnapshot() once at the start of its tick and works
+// on that copy, so it never sees half a batch.
+ReceiverState& SharedReceiverState();
+std::mutex& ReceiverStateMutex();
+
+// One consistent copy of the whole record.
+ReceiverState TakeReceiverSnapshot();
+void TakeReceiverSnapshot(ReceiverState& out);

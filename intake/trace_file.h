@@ -1,0 +1,54 @@
+// The diagnostic trace of one module.
+//
+// A module traces when its file already exists in the working directory at
+// the module's set-up: the probe open succeeds, the switch goes on for the
+// rest of the run, and the file is recreated empty ("wb+"). Lines end in
+// CR LF written explicitly; write errors are ignored; a closed stream drops
+// lines. Each line is flushed, so a trace survives a crash.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+
+class TraceFile {
+public:
+    TraceFile(const char* fileName, const char* probeMode = "rb");
+    ~TraceFile();
+    TraceFile(const TraceFile&) = delete;
+    TraceFile& operator=(const TraceFile&) = delete;
+
+    // Probe, switch on if found, and (re)create the file while the switch is on.
+    void Setup();
+    // Closes the stream; the switch stays on, so the next Setup empties the file anew.
+    void Close();
+
+    bool switchOn() const { return switchOn_; }
+    // True while lines are written: switch on and stream open.
+    bool active() const { return stream_ != nullptr; }
+
+    // printf-style; the format carries its own "\r\n".
+    void Line(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // "<label> : %15.10f seconds\r\n"
+    void Timing(const char* label, double seconds);
+    // Raw bytes, for text that is not a format.
+    void Write(const char* data, std::size_t size);
+
+    const char* fileName() const { return fileName_; }
+
+private:
+    const char* fileName_;
+    const char* probeMode_;
+    std::atomic<bool> switchOn_{false};
+    // Atomic so that the quick "tracing off?" test needs no lock; the
+    // stream itself is only used under mutex_.
+    std::atomic<std::FILE*> stream_{nullptr};
+    std::mutex mutex_;
+};
+
+// The counter pair shared by the window timers: the main status timer takes
+// the stamp at the start of its tick, the views read it, so all GUI traces
+// share one timeline per second. GUI thread only.
+double WindowTimerStamp(); // seconds since the last start (mode 0)
+double WindowTimerStart(); // takes the stamp (mode 1), returns 0

@@ -1,0 +1,324 @@
+// ParseNmeaBatch: how a batch becomes the receiver state.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "nmea_parser.h"
+#include "slot_text.h"
+
+namespace {
+
+const char* kGgaFix = "$GPGGA,123519.500,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+
+struct Parsed {
+    ReceiverState state{};
+    void Feed(const std::string& batch) {
+        // The receive thread clears the line slots before every parse.
+        std::memset(state.SentenceLines, 0, sizeof state.SentenceLines);
+        ParseNmeaBatch(reinterpret_cast<const unsigned char*>(batch.data()),
+                       static_cast<uint32_t>(batch.size()), state);
+    }
+    std::string Line(int i) const { return state.SentenceLines[i]; }
+};
+
+bool AllZero(const void* p, std::size_t n) {
+    const auto* b = static_cast<const unsigned char*>(p);
+    for (std::size_t i = 0; i < n; ++i)
+        if (b[i] != 0)
+            return false;
+    return true;
+}
+
+std::string GsvPage(int count, int number, int inView, const std::string& groups) {
+    return "$GPGSV," + std::to_string(count) + "," + std::to_string(number) + "," +
+           (inView < 10 ? "0" : "") + std::to_string(inView) + groups + "*00\r\n";
+}
+
+} // namespace
+
+// --- Slots and widths ---------------------------------------------------------
+
+TEST(ParserSlots, CompleteGgaFillsEverySlotAndEmptiesOtherParts) {
+    Parsed p;
+    p.state.Vtg.SpeedKmh[0] = '9'; // left by an earlier batch
+    p.Feed(kGgaFix);
+    const GgaPart& g = p.state.Gga;
+    EXPECT_EQ(SlotView(g.UtcTime), "123519.500");
+    EXPECT_EQ(SlotView(g.Latitude), "4807.0380");
+    EXPECT_EQ(SlotView(g.NorthSouth), "N");
+    EXPECT_EQ(SlotView(g.Longitude), "01131.0000");
+    EXPECT_EQ(SlotView(g.EastWest), "E");
+    EXPECT_EQ(SlotView(g.FixQuality), "1");
+    EXPECT_EQ(SlotView(g.SatellitesUsed), "08");
+    EXPECT_EQ(SlotView(g.Hdop), "0.9");
+    EXPECT_EQ(SlotView(g.Altitude), "545.4");
+    EXPECT_EQ(SlotView(g.AltitudeUnit), "M");
+    EXPECT_EQ(SlotView(g.GeoidSeparation), "46.9");
+    EXPECT_EQ(SlotView(g.SeparationUnit), "M");
+    EXPECT_TRUE(SlotEmpty(g.DgpsAge));
+    EXPECT_TRUE(SlotEmpty(g.DgpsStation));
+    EXPECT_EQ(p.Line(0), std::string(kGgaFix, std::strlen(kGgaFix) - 2));
+    EXPECT_TRUE(AllZero(&p.state.Gsa, sizeof p.state.Gsa));
+    EXPECT_TRUE(AllZero(&p.state.Rmc, sizeof p.state.Rmc));
+    EXPECT_TRUE(AllZero(&p.state.Gsv, sizeof p.state.Gsv));
+    EXPECT_TRUE(AllZero(&p.state.Vtg, sizeof p.state.Vtg));
+    EXPECT_TRUE(AllZero(&p.state.Zda, sizeof p.state.Zda));
+}
+
+TEST(ParserSlots, LongFieldsAreCutAndFullSlotsHaveNoTerminator) {
+    Parsed p;
+    // A 3-digit PRN fills its slot exactly; a 13-character latitude is cut to 11.
+    p.Feed("$GPGGA,1,4807.03801234,N\r\n$GPGSA,A,3,123,04,,,,,,,,,,,1.5,0.9,1.2*00\r\n");
+    EXPECT_EQ(SlotView(p.state.Gga.Latitude), "4807.038012");
+    EXPECT_EQ(SlotView(p.state.Gsa.UsedPrn[0]), "123");
+    EXPECT_EQ(SlotView(p.state.Gsa.UsedPrn[1]), "04");
+    EXPECT_EQ(std::string(SlotCString(p.state.Gsa.UsedPrn[0]).c_str()), "123");
+    // The cut latitude did not shift the following fields.
+    EXPECT_EQ(SlotView(p.state.Gga.NorthSouth), "N");
+    EXPECT_TRUE(SlotEmpty(p.state.Gga.Longitude)); // not carried: stored empty
+}
+
+TEST(ParserSlots, ShorterValueReplacesWholeSlotAndEmptyFieldEmptiesIt) {
+    Parsed p;
+    p.Feed(GsvPage(1, 1, 1, ",07,45,123,45"));
+    p.Feed(GsvPage(1, 1, 1, ",7,5,9,9"));
+    EXPECT_EQ(SlotView(p.state.Gsv.Snr[0]), "9");
+    EXPECT_EQ(SlotView(p.state.Gsv.Azimuth[0]), "9");
+    EXPECT_TRUE(AllZero(p.state.Gsv.Azimuth[0] + 1, 3));
+    p.Feed("$GPGGA,123519,,,,,0,00,,,M,,M,,*00\r\n");
+    EXPECT_TRUE(SlotEmpty(p.state.Gga.Latitude));
+    EXPECT_TRUE(SlotEmpty(p.state.Gga.Longitude));
+}
+
+TEST(ParserSlots, HeaderIsMatchedOnSixCharactersOnly) {
+    Parsed p;
+    // Any characters may follow the header; fields start at the eighth character.
+    p.Feed("$GPRMCX081836,A,3751.65,S\r\n$gprmc,1,2\r\n $GPZDA,1,2,3,4\r\n");
+    EXPECT_EQ(SlotView(p.state.Rmc.UtcTime), "081836");
+    EXPECT_EQ(SlotView(p.state.Rmc.Status), "A");
+    EXPECT_EQ(SlotView(p.state.Rmc.NorthSouth), "S");
+    EXPECT_TRUE(AllZero(&p.state.Zda, sizeof p.state.Zda)); // blank before '$'
+    EXPECT_EQ(p.Line(1), "$gprmc,1,2");
+    EXPECT_EQ(p.Line(2), " $GPZDA,1,2,3,4");
+}
+
+TEST(ParserSlots, ChecksumIsNeitherCheckedNorStoredAndEndsTheFields) {
+    Parsed p;
+    p.Feed("$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*FF,extra\r\n");
+    EXPECT_EQ(SlotView(p.state.Vtg.CourseTrue), "054.7");
+    EXPECT_EQ(SlotView(p.state.Vtg.SpeedKmh), "010.2");
+    EXPECT_EQ(SlotView(p.state.Vtg.KmhMark), "K");
+    p.Feed("$GPZDA,201530.00,04,07,2002*\r\n");
+    EXPECT_EQ(SlotView(p.state.Zda.Year), "2002");
+    p.Feed("$GPZDA,201530.00,04,07*,2002,00,00\r\n");
+    EXPECT_EQ(SlotView(p.state.Zda.Month), "07");
+    EXPECT_TRUE(SlotEmpty(p.state.Zda.Year)); // after '*' nothing is a field
+}
+
+TEST(ParserSlots, ShortSentencesAndZeroBytesStayInsideTheLine) {
+    Parsed p;
+    p.state.Gga.UtcTime[0] = '1';
+    const char batch[] = "$GPGGA\r\n$GPRMC,12\0"
+                         "34,A\r\n";
+    p.Feed(std::string(batch, sizeof batch - 1));
+    EXPECT_TRUE(AllZero(&p.state.Gga, sizeof p.state.Gga)); // seen, but carries no field
+    EXPECT_EQ(SlotView(p.state.Rmc.UtcTime), "12");         // a zero byte ends the sentence
+    EXPECT_TRUE(SlotEmpty(p.state.Rmc.Status));
+}
+
+// --- Line splitting and broken lines ------------------------------------------
+
+TEST(ParserLines, BytesBeforeFirstDollarAreSkippedButNotBetweenLines) {
+    Parsed p;
+    p.Feed("xy$GPRMC,1,A\r\n");
+    EXPECT_EQ(p.Line(0), "$GPRMC,1,A");
+    EXPECT_EQ(SlotView(p.state.Rmc.Status), "A");
+    p.Feed("$GPGLL,1\r\nxy$GPRMC,1,A\r\n");
+    EXPECT_EQ(p.Line(1), "xy$GPRMC,1,A");
+    EXPECT_TRUE(AllZero(&p.state.Rmc, sizeof p.state.Rmc));
+}
+
+TEST(ParserLines, MissingFinalCrLfStopsWithoutStoringOrEmptying) {
+    Parsed p;
+    p.Feed("$GPVTG,1,T\r\n");
+    std::string cut(kGgaFix, std::strlen(kGgaFix) - 2);
+    p.Feed(cut);
+    EXPECT_EQ(p.Line(0), cut);
+    EXPECT_TRUE(SlotEmpty(p.state.Gga.UtcTime));
+    EXPECT_EQ(SlotView(p.state.Vtg.CourseTrue), "1"); // nothing emptied
+
+    // Earlier complete lines of the same batch stay stored.
+    p.Feed(std::string(kGgaFix) + "$GPRMC,1,A");
+    EXPECT_EQ(SlotView(p.state.Gga.UtcTime), "123519.500");
+    EXPECT_EQ(SlotView(p.state.Vtg.CourseTrue), "1");
+    EXPECT_EQ(p.Line(1), "$GPRMC,1,A");
+}
+
+TEST(ParserLines, LineLimitIs85CharactersWithCrLf) {
+    Parsed p;
+    std::string ok = "$GPGLL," + std::string(76, 'a') + "\r\n"; // 85 with CR LF
+    p.Feed(ok + "$GPVTG,7\r\n");
+    EXPECT_EQ(p.Line(0).size(), 83u);
+    EXPECT_EQ(SlotView(p.state.Vtg.CourseTrue), "7");
+
+    std::string tooLong = "$GPGLL," + std::string(77, 'a') + "\r\n"; // 86
+    p.Feed(tooLong + "$GPVTG,8\r\n");
+    EXPECT_EQ(p.Line(0).size(), 85u); // the 85 characters copied, CR included
+    EXPECT_EQ(p.Line(0).back(), '\r');
+    EXPECT_EQ(SlotView(p.state.Vtg.CourseTrue), "7");
+    EXPECT_EQ(p.Line(1), "");
+}
+
+TEST(ParserLines, OnlyTenLinesAreTakenAndAnEleventhTypeCountsAsAbsent) {
+    Parsed p;
+    p.state.Zda.Day[0] = '1';
+    std::string batch;
+    for (int i = 0; i < 10; ++i)
+        batch += "$GPGLL," + std::to_string(i) + "\r\n";
+    batch += "$GPZDA,1,2,3,2004\r\n$GPVTG,1\r\n";
+    p.Feed(batch);
+    EXPECT_EQ(p.Line(9), "$GPGLL,9");
+    EXPECT_TRUE(AllZero(&p.state.Zda, sizeof p.state.Zda));
+    EXPECT_TRUE(AllZero(&p.state.Vtg, sizeof p.state.Vtg));
+}
+
+TEST(ParserLines, NoDollarEmptiesEveryPartButLeavesLineSlots) {
+    Parsed p;
+    p.Feed(kGgaFix);
+    std::memset(p.state.SentenceLines, 0, sizeof p.state.SentenceLines);
+    p.state.SentenceLines[3][0] = 'k';
+    const unsigned char zero = 0;
+    ParseNmeaBatch(&zero, 1, p.state);
+    EXPECT_TRUE(AllZero(&p.state.Gga, sizeof(ReceiverState) - sizeof p.state.SentenceLines));
+    EXPECT_EQ(p.Line(3), "k");
+}
+
+TEST(ParserLines, NoiseWithDollarAndNoCrLfStopsAtFirstLine) {
+    Parsed p;
+    p.Feed(kGgaFix);
+    std::string noise(1024, 'x');
+    noise[10] = '$';
+    p.Feed(noise);
+    EXPECT_EQ(p.Line(0), std::string(85, 'x').replace(0, 1, "$"));
+    EXPECT_EQ(SlotView(p.state.Gga.UtcTime), "123519.500");
+}
+
+TEST(ParserLines, OversizedOrNullBatchIsRefusedUntouched) {
+    Parsed p;
+    p.Feed(kGgaFix);
+    const ReceiverState before = p.state;
+    std::string big(1025, 'x');
+    ParseNmeaBatch(reinterpret_cast<const unsigned char*>(big.data()), 1025, p.state);
+    ParseNmeaBatch(nullptr, 5, p.state);
+    EXPECT_EQ(std::memcmp(&before, &p.state, sizeof before), 0);
+}
+
+// --- GSV paging -------------------------------------------------------------
+
+TEST(ParserGsv, NineSatellitesFillEntriesZeroToEight) {
+    Parsed p;
+    const std::string four = ",01,10,100,30,02,20,200,31,03,30,300,32,04,40,040,33";
+    p.Feed(GsvPage(3, 1, 12, four) + GsvPage(3, 2, 12, four) + GsvPage(3, 3, 12, four));
+    p.Feed(GsvPage(3, 1, 9, four) + GsvPage(3, 2, 9, four) + GsvPage(3, 3, 9, ",09,45,090,40"));
+    const GsvPart& g = p.state.Gsv;
+    EXPECT_EQ(SlotView(g.Prn[8]), "09");
+    EXPECT_EQ(SlotView(g.Azimuth[8]), "090");
+    for (int s = 9; s < 12; ++s) {
+        EXPECT_TRUE(SlotEmpty(g.Prn[s])) << s;
+        EXPECT_EQ(g.SnrLevel[s].Current, 0) << s;
+        EXPECT_EQ(g.SnrLevel[s].Previous, 30 + s % 4) << s; // left by the 12-satellite cycle
+    }
+    EXPECT_EQ(SlotView(g.MessageNumber), "3");
+    EXPECT_EQ(SlotView(g.SatellitesInView), "09");
+}
+
+TEST(ParserGsv, SatellitesInViewLimitsTheGroupsOfAPage) {
+    Parsed p;
+    p.Feed(GsvPage(1, 1, 4, ",01,10,100,30,02,20,200,31,03,30,300,32,04,40,040,33"));
+    p.Feed(GsvPage(2, 2, 3, ",05,10,100,30,06,20,200,31,07,30,300,32,08,40,040,33"));
+    EXPECT_EQ(SlotView(p.state.Gsv.Prn[4]), "05");
+    EXPECT_EQ(SlotView(p.state.Gsv.Prn[6]), "07");
+    EXPECT_TRUE(SlotEmpty(p.state.Gsv.Prn[7]));
+    // A single page with two in view stores entries 0 and 1 and keeps 2 and 3.
+    p.Feed(GsvPage(1, 1, 2, ",11,10,100,30,12,20,200,31") + GsvPage(2, 2, 3, ",05"));
+    EXPECT_EQ(SlotView(p.state.Gsv.Prn[1]), "12");
+    EXPECT_EQ(SlotView(p.state.Gsv.Prn[2]), "03");
+    EXPECT_EQ(SlotView(p.state.Gsv.Prn[3]), "04");
+}
+
+TEST(ParserGsv, PageOutsideOneToThreeIsIgnoredWhole) {
+    Parsed p;
+    const std::string four = ",01,10,100,30,02,20,200,31,03,30,300,32,04,40,040,33";
+    for (const char* number : {"4", "0", "", "x", "-"}) {
+        p.Feed(GsvPage(3, 1, 12, four) + "$GPGSV,4," + number + ",13" + four + "*00\r\n");
+        EXPECT_EQ(SlotView(p.state.Gsv.MessageNumber), "1") << number;
+        EXPECT_EQ(SlotView(p.state.Gsv.SatellitesInView), "12") << number;
+        EXPECT_EQ(SlotView(p.state.Gsv.Prn[0]), "01") << number;
+    }
+}
+
+// --- SnrLevel -----------------------------------------------------------------
+
+TEST(ParserSnrLevel, CurrentIsCappedAndPreviousFollowsIt) {
+    Parsed p;
+    EXPECT_EQ(p.state.Gsv.SnrLevel[0].Current, 0);
+    p.Feed(GsvPage(1, 1, 1, ",01,10,100,52"));
+    EXPECT_EQ(p.state.Gsv.SnrLevel[0].Current, 50);
+    p.Feed(GsvPage(1, 1, 1, ",01,10,100,48"));
+    EXPECT_EQ(p.state.Gsv.SnrLevel[0].Previous, 50);
+    EXPECT_EQ(p.state.Gsv.SnrLevel[0].Current, 48);
+    p.Feed(GsvPage(1, 1, 1, ",01,10,100,"));
+    EXPECT_EQ(p.state.Gsv.SnrLevel[0].Current, 0);
+    for (const char* odd : {"-7", "x1", "999"}) {
+        p.Feed(GsvPage(1, 1, 1, std::string(",01,10,100,") + odd));
+        EXPECT_GE(p.state.Gsv.SnrLevel[0].Current, 0) << odd;
+        EXPECT_LE(p.state.Gsv.SnrLevel[0].Current, 50) << odd;
+    }
+}
+
+TEST(ParserSnrLevel, BatchWithoutGsvEmptiesTableAndPairs) {
+    Parsed p;
+    p.Feed(GsvPage(1, 1, 1, ",01,10,100,30"));
+    p.Feed(kGgaFix);
+    EXPECT_TRUE(AllZero(&p.state.Gsv, sizeof p.state.Gsv));
+}
+
+// --- Emptying -----------------------------------------------------------------
+
+TEST(ParserEmptying, ProprietaryAndGllLinesStayOnlyAsLines) {
+    Parsed p;
+    p.Feed("$PXEMVER,1.0*00\r\n$GPGLL,4916.45,N,12311.12,W,225444,A\r\n");
+    EXPECT_EQ(p.Line(0), "$PXEMVER,1.0*00");
+    EXPECT_EQ(p.Line(1), "$GPGLL,4916.45,N,12311.12,W,225444,A");
+    EXPECT_TRUE(AllZero(&p.state.Gga, sizeof(ReceiverState) - sizeof p.state.SentenceLines));
+}
+
+TEST(ParserEmptying, LastSentenceOfATypeWins) {
+    Parsed p;
+    p.Feed("$GPRMC,1,A,2\r\n$GPRMC,3,V\r\n");
+    EXPECT_EQ(SlotView(p.state.Rmc.UtcTime), "3");
+    EXPECT_EQ(SlotView(p.state.Rmc.Status), "V");
+    EXPECT_TRUE(SlotEmpty(p.state.Rmc.Latitude));
+}
+
+// --- Number reading beside the state ---------------------------------------------
+
+TEST(SlotNumbers, DecimalPrefixOnlyAndNoOverflow) {
+    EXPECT_DOUBLE_EQ(TextToDouble("  25.1234xyz"), 25.1234);
+    EXPECT_DOUBLE_EQ(TextToDouble(""), 0.0);
+    EXPECT_DOUBLE_EQ(TextToDouble("inf"), 0.0);
+    EXPECT_DOUBLE_EQ(TextToDouble("nan"), 0.0);
+    EXPECT_DOUBLE_EQ(TextToDouble("0x10"), 0.0);
+    EXPECT_DOUBLE_EQ(TextToDouble("1e"), 1.0);
+    EXPECT_TRUE(std::isfinite(TextToDouble("9e999")));
+    EXPECT_EQ(TextToInt(" -12ab"), -12);
+    EXPECT_EQ(TextToInt("99999999999999"), INT_MAX);
+    EXPECT_EQ(TextToInt("-99999999999999"), INT_MIN);
+    EXPECT_EQ(TruncToInt(-2.9), -2);
+    EXPECT_EQ(TruncToInt(1e300), INT_MAX);
+    EXPECT_EQ(TruncToInt(std::nan("")), 0);
+}

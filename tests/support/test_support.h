@@ -1,0 +1,35 @@
+// Helpers shared by the tests: captured NMEA logs and temporary working directories.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Paths of the captured receiver logs (*.log) in the corpus folder, sorted.
+std::vector<std::string> CorpusLogPaths();
+
+// A log as a receiver would send it: '#' comment lines dropped and every line
+// ending in CR LF (bare LF line ends become CR LF).
+std::string LoadReceiverLog(const std::string& path);
+
+// Cuts a byte stream into batches of at most maxBytes, as the receive thread would.
+std::vector<std::string> CutIntoBatches(const std::string& stream, std::size_t maxBytes);
+
+// Creates a fresh directory under the system temp folder and makes it the
+// working directory; restores the old one and removes the folder on destruction.
+class TempWorkDir {
+public:
+    TempWorkDir();
+    ~TempWorkDir();
+    TempWorkDir(const TempWorkDir&) = delete;
+    TempWorkDir& operator=(const TempWorkDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+// Whole file as bytes ("" when it cannot be read) and whether it exists.
+std::string ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);

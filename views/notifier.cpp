@@ -1,0 +1,34 @@
+#include "notifier.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+class QtNotifier : public Notifier {
+public:
+    void ShowMessage(const QString& text) override {
+        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+                        QMessageBox::Ok);
+        box.exec();
+    }
+    void MessageBox(const QString& text, const QString& caption) override {
+        QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+        box.exec();
+    }
+    void ShowError(const QString& text) override {
+        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
+                        QMessageBox::Ok);
+        box.exec();
+    }
+    void Beep(unsigned) override { QApplication::beep(); }
+};
+
+QtNotifier g_qtNotifier;
+Notifier* g_notifier = nullptr;
+
+} // namespace
+
+Notifier& CurrentNotifier() { return g_notifier != nullptr ? *g_notifier : g_qtNotifier; }
+
+void SetNotifier(Notifier* notifier) { g_notifier = notifier; }
