@@ -74,6 +74,8 @@ CommandSender::CommandSender(PortConnection& connection, StatusTimer& status, Tr
                              int pauseMs, PortWriter writer)
     : connection_(connection), status_(status), trace_(trace), writer_(std::move(writer)) {
     pause_.setSingleShot(true);
+    // A coarse timer may fire early; the receiver needs the whole pause.
+    pause_.setTimerType(Qt::PreciseTimer);
     pause_.setInterval(pauseMs);
     connect(&pause_, &QTimer::timeout, this, &CommandSender::FinishTwoStepSend);
 }
