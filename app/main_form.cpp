@@ -136,6 +136,11 @@ TMainForm::TMainForm(SystemClock* clock) {
     MainForm = this;
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("."));
+    // The design's Windows fonts, by their closest metric twins here.
+    for (const char* family : {"MS Sans Serif", "Small Fonts"})
+        QFont::insertSubstitutions(QString::fromLatin1(family),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                    QStringLiteral("Helvetica")});
     QFont formFont(QStringLiteral("MS Sans Serif"), 8);
     formFont.setStyleHint(QFont::SansSerif);
     setFont(formFont);
@@ -560,10 +565,12 @@ void TMainForm::ShowCurrentTime(const std::string& text) {
         shown.remove_suffix(1);
     CurrentTimeEdit->setText(
         QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
+    CurrentTimeEdit->setCursorPosition(0);
 }
 
 void TMainForm::ShowFixTime(const std::string& text) {
     FixTimeEdit->setText(QString::fromLatin1(text));
+    FixTimeEdit->setCursorPosition(0);
 }
 
 void TMainForm::SetCountryItems(const std::vector<std::string>& items) {
