@@ -227,15 +227,4 @@ TEST_F(CommandSenderTest, TwoStepSendPausesWithoutBlockingAndRefusesAThirdSend) 
     EXPECT_EQ(writes[2].bytes, writes[1].bytes);
 }
 
-TEST_F(CommandSenderTest, UserChangeOfTheCommandBoxCancelsTheRestart) {
-    OpenFakePort();
-    CommandSender sender(connection, status, trace, 4000, writer);
-    sender.RestartBeforeSend = true;
-    sender.Cmd_ComboBoxChange();
-    sender.SendBitBtnClick("   $PXEMSTR,SSIP,0.642,0.053,100,-1*");
-    ASSERT_EQ(writes.size(), 1u);
-    EXPECT_EQ(writes[0].bytes, Framed("$PXEMSTR,SSIP,0.642,0.053,100,-1*"));
-    EXPECT_FALSE(sender.PauseRunning());
-}
-
 } // namespace

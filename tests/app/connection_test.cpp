@@ -33,12 +33,6 @@ class ConnectionTest : public testing::Test {
     ScopedRecordingNotifier notifier;
 };
 
-TEST(SettingsText, TenBytesWithTheCodesInFileOrder) {
-    EXPECT_EQ(SettingsText(2, 1, 3, 1, 0), "2 1,3,1,0,");
-    EXPECT_EQ(SettingsText(0, 9, 2, 4, 1), "0 9,2,4,1,");
-    EXPECT_EQ(SettingsText(-1, -48, 3, 1, 0), "-1 -48,3,1,0,");
-}
-
 TEST_F(ConnectionTest, SettingsRoundTripByteForByte) {
     connection.BaudRateCode = 3;
     connection.DataBitsCode = 2;
