@@ -11,12 +11,29 @@
 #include "views.h"
 
 namespace {
+
 // A receive loop ends within one cycle once its port is closed.
 constexpr int kReceiveLoopExitMs = 3000;
+
+// An exception that escapes an event handler is shown in the standard error
+// box; the program goes on.
+class QuillmarApplication : public QApplication {
+  public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            CurrentNotifier().ShowError(QString::fromLocal8Bit(error.what()));
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
+    QuillmarApplication application(argc, argv);
     try {
         QWidget* splash = CreateLogoForm();
         splash->show();
