@@ -1,12 +1,19 @@
 #include "port_connection.h"
 
+#include <QThread>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "app_fakes.h"
+#include "gps_thread.h"
 #include "notifier.h"
+#include "receiver_commands.h"
+#include "receiver_state.h"
 #include "test_support.h"
 #include "trace_file.h"
 
@@ -219,6 +226,94 @@ TEST_F(ConnectionTest, PortListShowsWhereEachPortLeads) {
     fs::create_symlink(fs::current_path() / "device", "COM3");
     EXPECT_EQ(PortDeviceDescription(3), (fs::canonical("device")).string());
     EXPECT_EQ(PortDeviceDescription(4), "/nonexistent-quillmar/tty4 (missing)");
+}
+
+// A pseudo-terminal standing in for the receiver, reached through COMn.
+class PtyPort {
+  public:
+    explicit PtyPort(int portNumber) {
+        char name[256] = {};
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        const std::string link = "COM" + std::to_string(portNumber);
+        fs::remove(link);
+        fs::create_symlink(name, link);
+    }
+    ~PtyPort() {
+        ::close(master_);
+        ::close(slave_);
+    }
+    void Send(const std::string& bytes) {
+        [[maybe_unused]] ssize_t n = ::write(master_, bytes.data(), bytes.size());
+    }
+    // What the program wrote, collected until `until` is in it or the time is up.
+    std::string Received(const std::string& until, int timeoutMs) {
+        QElapsedTimer timer;
+        timer.start();
+        while (received_.find(until) == std::string::npos && timer.elapsed() < timeoutMs) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 50) == 1) {
+                char buffer[256];
+                const ssize_t n = ::read(master_, buffer, sizeof buffer);
+                if (n > 0)
+                    received_.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        return received_;
+    }
+
+  private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string received_;
+};
+
+char SnapshotRmcStatus() {
+    return TakeReceiverSnapshot().Rmc.Status[0];
+}
+
+TEST_F(ConnectionTest, PortConnectionRunsTheReceiveLoopAndCarriesCommands) {
+    PtyPort port(3);
+    window.selectedPort = 2;
+    connection.StartConnection();
+    ASSERT_EQ(connection.LastPortStatus, 0);
+    EXPECT_TRUE(notifier.shown.empty());
+    EXPECT_TRUE(connection.PortOpen());
+    EXPECT_FALSE(connection.ReceiveThread.isNull());
+    EXPECT_TRUE(window.timerEnabled);
+    EXPECT_FALSE(window.goEnabled);
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "2 1,3,1,0,");
+
+    // Bursts reach the receiver state through the receive loop.
+    const std::string burst = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,"
+                              "W*6A\r\n";
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&port, &burst] {
+            port.Send(burst);
+            QThread::msleep(200);
+            return SnapshotRmcStatus() == 'A';
+        },
+        10000));
+
+    // A command goes out on the same port.
+    CommandSender sender(connection, status, trace);
+    sender.SendBitBtnClick("02.$PXEMSNM,0119,01*");
+    EXPECT_NE(port.Received("\r\n", 5000).find("$PXEMSNM,0119,01*"), std::string::npos);
+
+    // Another port: the old loop is told to stop, one loop runs on the new port.
+    PtyPort second(4);
+    window.selectedPort = 3;
+    connection.StartConnection();
+    ASSERT_EQ(connection.LastPortStatus, 0);
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "3 1,3,1,0,");
+    EXPECT_FALSE(WaitForReceiveLoops(100));
+
+    connection.StopConnection();
+    EXPECT_FALSE(connection.PortOpen());
+    EXPECT_TRUE(connection.ReceiveThread.isNull());
+    EXPECT_FALSE(window.timerEnabled);
+    EXPECT_TRUE(WaitForReceiveLoops(5000));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace
