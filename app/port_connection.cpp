@@ -227,7 +227,7 @@ void PortConnection::LoadSettings() {
         SetMenuCheckedClick();
         return;
     }
-    if (std::fgets(buffer, 127, file) == nullptr)
+    if (std::fgets(buffer, sizeof buffer, file) == nullptr)
         buffer[0] = '\0';
     std::fclose(file);
 
