@@ -54,12 +54,6 @@ QWidget* CreateSatelliteForm() {
     return new PlaceholderForm("Satellite", 309, 396, 348, 344, &SatelliteOpen);
 }
 
-QWidget* CreateLogoForm() {
-    static bool splashOpen = false;
-    auto* splash = new PlaceholderForm("Zentu Technology Co., LTD", 0, 0, 640, 457, &splashOpen);
-    return splash;
-}
-
 void ShowAboutBox(QWidget* owner) {
     QDialog box(owner);
     box.setWindowTitle(QStringLiteral("About"));
