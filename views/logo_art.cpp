@@ -192,7 +192,7 @@ QImage MakeProgramIconArt() {
     sky.setColorAt(1.0, QColor(22, 70, 110));
     p.fillRect(image.rect(), sky);
 
-    PaintLogoEmblem(p, QPointF(112, 110), 68);
+    PaintLogoEmblem(p, QPointF(102, 110), 64);
 
     p.setPen(QColor(250, 252, 255));
     p.setFont(ArtFont(64, QFont::Bold));

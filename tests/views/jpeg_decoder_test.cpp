@@ -129,6 +129,11 @@ struct CmykCase {
     bool adobeMarker;
 };
 
+void PrintTo(const CmykCase& param, std::ostream* out) {
+    *out << (param.input == JpegInput::Cmyk ? "CMYK" : "YCCK")
+         << (param.adobeMarker ? " with Adobe marker" : " without marker");
+}
+
 class JpegDecoderCmyk : public testing::TestWithParam<CmykCase> {};
 
 TEST_P(JpegDecoderCmyk, InkBecomesRgb) {

@@ -164,6 +164,10 @@ struct BadLogo {
     std::function<void()> make;
 };
 
+void PrintTo(const BadLogo& bad, std::ostream* out) {
+    *out << bad.name;
+}
+
 class LogoFormBadFile : public LogoFormTest, public ::testing::WithParamInterface<BadLogo> {};
 
 TEST_P(LogoFormBadFile, IsReportedAndBuiltInPictureStays) {
