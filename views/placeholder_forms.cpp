@@ -10,7 +10,7 @@
 namespace {
 
 class PlaceholderForm : public QWidget {
-  public:
+public:
     PlaceholderForm(const char* caption, int left, int top, int width, int height, bool* flag)
         : flag_(flag) {
         setWindowTitle(QString::fromLatin1(caption));
@@ -20,13 +20,13 @@ class PlaceholderForm : public QWidget {
         resize(width, height);
     }
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override {
         *flag_ = false;
         event->accept();
     }
 
-  private:
+private:
     bool* flag_;
 };
 
@@ -40,9 +40,7 @@ QWidget* CreateSentenceForm() {
     return new PlaceholderForm("NMEA Sentence", 574, 125, 443, 394, &SentenceOpen);
 }
 
-QWidget* CreateHelpForm() {
-    return new PlaceholderForm("Help", -1, 430, 302, 284, &HelpOpen);
-}
+QWidget* CreateHelpForm() { return new PlaceholderForm("Help", -1, 430, 302, 284, &HelpOpen); }
 
 QWidget* CreateRoadmapForm() {
     return new PlaceholderForm("Real-time Position Plot", 656, 396, 367, 344, &RoadmapOpen);
