@@ -46,10 +46,6 @@ QWidget* CreateRoadmapForm() {
     return new PlaceholderForm("Real-time Position Plot", 656, 396, 367, 344, &RoadmapOpen);
 }
 
-QWidget* CreateSatelliteForm() {
-    return new PlaceholderForm("Satellite", 309, 396, 348, 344, &SatelliteOpen);
-}
-
 QWidget* CreateLogoForm() {
     static bool splashOpen = false;
     auto* splash = new PlaceholderForm("Zentu Technology Co., LTD", 0, 0, 640, 457, &splashOpen);
