@@ -32,10 +32,6 @@ private:
 
 } // namespace
 
-QWidget* CreateSingleQualityForm() {
-    return new PlaceholderForm("Single Quality", 1, 124, 300, 279, &SingleQualityOpen);
-}
-
 QWidget* CreateSentenceForm() {
     return new PlaceholderForm("NMEA Sentence", 574, 125, 443, 394, &SentenceOpen);
 }

@@ -3,14 +3,14 @@
 //
 // North is up, east right; the centre is the zenith, the outer circle the
 // horizon. Coordinates handed to drawing are truncated toward zero to whole
-// pixels (saturating); boxes are (left, top)-(right, bottom) with the right
-// and bottom edges outside, as the drawing calls take them.
+// pixels (saturating).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include "readout_pixels.h"
 #include "receiver_state.h"
 
 // Colours as 0x00BBGGRR.
@@ -21,26 +21,6 @@ inline constexpr uint32_t kSkyLime = 0x00FF00;
 inline constexpr uint32_t kSkyBlue = 0xFF0000;
 inline constexpr uint32_t kSkyRed = 0x0000FF;
 inline constexpr uint32_t kSkyYellow = 0x00FFFF;
-
-struct PixelPoint {
-    int x = 0;
-    int y = 0;
-    bool operator==(const PixelPoint&) const = default;
-};
-
-struct PixelLine {
-    PixelPoint from;
-    PixelPoint to;
-    bool operator==(const PixelLine&) const = default;
-};
-
-struct PixelBox {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    bool operator==(const PixelBox&) const = default;
-};
 
 inline constexpr int kSkyLabelCount = 17;
 // The 12 azimuth labels clockwise from north, then the elevation labels 15°
