@@ -4,7 +4,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QScrollBar>
+#include <QTextCursor>
 #include <QTimer>
 
 #include "big5_text.h"
@@ -43,6 +43,8 @@ TNavigationForm::TNavigationForm() {
     GGAMemo->setGeometry(0, 0, 261, 249);
     GGAMemo->setFont(SansFont(21));
     GGAMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Rewritten every second: an undo history would only grow.
+    GGAMemo->setUndoRedoEnabled(false);
     QPalette palette = GGAMemo->palette();
     palette.setColor(QPalette::Text, FromColourRef(kNavigationBlack));
     GGAMemo->setPalette(palette);
@@ -113,7 +115,14 @@ void TNavigationForm::ShowTimerTimer() {
             text += QLatin1Char('\n');
         text += FromBig5(shown.lines[i]);
     }
-    GGAMemo->setPlainText(text);
+    // Replacing the text through a cursor keeps the scroll bar's range, so
+    // only the text area repaints; identical text (no receiver, nothing
+    // typed) is left alone.
+    if (GGAMemo->toPlainText() != text) {
+        QTextCursor cursor(GGAMemo->document());
+        cursor.select(QTextCursor::Document);
+        cursor.insertText(text);
+    }
 
     if (trace.active())
         trace.Timing("Finish Navigation Timer", WindowTimerStamp());

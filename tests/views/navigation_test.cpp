@@ -231,6 +231,12 @@ TEST(NavigationForm, LayoutMenuAndModeChangeAtTheNextTick) {
     nav->ShowTimerTimer();
     EXPECT_EQ(memo->toPlainText().split('\n')[2], QString::fromUtf8("Latitude : 24.418723° N"));
 
+    // Whatever the user types is replaced at the next tick.
+    memo->setPlainText("typed by the user");
+    nav->ShowTimerTimer();
+    EXPECT_EQ(memo->toPlainText().split('\n').size(), 9);
+    EXPECT_EQ(memo->toPlainText().split('\n')[0], "Today : 2003/11/04");
+
     ReceiverState invalid = FullFix();
     Put(invalid.Rmc.Status, "V");
     PublishState(invalid);
