@@ -1,7 +1,6 @@
 // Stand-ins for windows whose real form is not built yet: right caption,
 // position and open-flag behaviour, nothing else.
 #include <QCloseEvent>
-#include <QDialog>
 #include <QWidget>
 
 #include "program_flags.h"
@@ -32,22 +31,10 @@ private:
 
 } // namespace
 
-QWidget* CreateSingleQualityForm() {
-    return new PlaceholderForm("Single Quality", 1, 124, 300, 279, &SingleQualityOpen);
-}
-
-QWidget* CreateNavigationForm() {
-    return new PlaceholderForm("Navigation", 310, 124, 261, 245, &NavigationOpen);
-}
-
 QWidget* CreateSentenceForm() {
     return new PlaceholderForm("NMEA Sentence", 574, 125, 443, 394, &SentenceOpen);
 }
 
 QWidget* CreateRoadmapForm() {
     return new PlaceholderForm("Real-time Position Plot", 656, 396, 367, 344, &RoadmapOpen);
-}
-
-QWidget* CreateSatelliteForm() {
-    return new PlaceholderForm("Satellite", 309, 396, 348, 344, &SatelliteOpen);
 }
