@@ -44,19 +44,6 @@ std::string CommandName(std::string_view payload) {
     return name.empty() ? "NONE" : name;
 }
 
-} // namespace
-
-std::string QuotedLine(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        out += (u >= 0x20 && u < 0x7F) ? std::string(1, c) : Printf("\\x%02X", u);
-    }
-    return out + "\"";
-}
-
-namespace {
-
 bool ParseNumber(const std::string& text, double& value) {
     std::size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
     bool digits = false, point = false;
@@ -130,6 +117,15 @@ int FixDigit(FixKind fix) {
 }
 
 } // namespace
+
+std::string QuotedLine(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        out += (u >= 0x20 && u < 0x7F) ? std::string(1, c) : Printf("\\x%02X", u);
+    }
+    return out + "\"";
+}
 
 std::string MaskSentenceNames(uint16_t mask) {
     static const struct {
