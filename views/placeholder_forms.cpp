@@ -40,15 +40,7 @@ QWidget* CreateNavigationForm() {
     return new PlaceholderForm("Navigation", 310, 124, 261, 245, &NavigationOpen);
 }
 
-QWidget* CreateSentenceForm() {
-    return new PlaceholderForm("NMEA Sentence", 574, 125, 443, 394, &SentenceOpen);
-}
-
 QWidget* CreateHelpForm() { return new PlaceholderForm("Help", -1, 430, 302, 284, &HelpOpen); }
-
-QWidget* CreateRoadmapForm() {
-    return new PlaceholderForm("Real-time Position Plot", 656, 396, 367, 344, &RoadmapOpen);
-}
 
 QWidget* CreateSatelliteForm() {
     return new PlaceholderForm("Satellite", 309, 396, 348, 344, &SatelliteOpen);
