@@ -40,21 +40,6 @@ QWidget* CreateNavigationForm() {
     return new PlaceholderForm("Navigation", 310, 124, 261, 245, &NavigationOpen);
 }
 
-QWidget* CreateHelpForm() { return new PlaceholderForm("Help", -1, 430, 302, 284, &HelpOpen); }
-
 QWidget* CreateSatelliteForm() {
     return new PlaceholderForm("Satellite", 309, 396, 348, 344, &SatelliteOpen);
-}
-
-QWidget* CreateLogoForm() {
-    static bool splashOpen = false;
-    auto* splash = new PlaceholderForm("Zentu Technology Co., LTD", 0, 0, 640, 457, &splashOpen);
-    return splash;
-}
-
-void ShowAboutBox(QWidget* owner) {
-    QDialog box(owner);
-    box.setWindowTitle(QStringLiteral("About"));
-    box.resize(298, 213);
-    box.exec();
 }

@@ -67,19 +67,19 @@ QToolButton* MakeArrowButton(QWidget* parent, const char* name, int degrees) {
 }
 
 class PaintBox : public QWidget {
-  public:
+public:
     PaintBox(QWidget* parent, const QImage* bitmap) : QWidget(parent), bitmap_(bitmap) {
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
-  protected:
+protected:
     // RoadmapPaintBoxPaint: the tick and the layout prepared the bitmap.
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.drawImage(0, 0, *bitmap_);
     }
 
-  private:
+private:
     const QImage* bitmap_;
 };
 

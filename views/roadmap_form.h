@@ -14,7 +14,7 @@ class QToolButton;
 
 class TRoadmapForm : public QMainWindow {
     Q_OBJECT
-  public:
+public:
     TRoadmapForm();
     ~TRoadmapForm() override;
 
@@ -52,11 +52,11 @@ class TRoadmapForm : public QMainWindow {
     QAction* GridSizeMenu_30;
     QAction* GridSizeMenu_25;
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     void BuildMenu();
     void ShowRange();
     void SetGridSize(int pixels);

@@ -16,7 +16,7 @@ class QTimer;
 
 class TSentenceForm : public QWidget {
     Q_OBJECT
-  public:
+public:
     TSentenceForm();
     ~TSentenceForm() override;
 
@@ -45,10 +45,10 @@ class TSentenceForm : public QWidget {
     // ManualLogRichEdit keeps this many of the newest lines.
     static constexpr int kManualLogLines = 1000;
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     void FormClose();
     void RefreshLogButtons();
 

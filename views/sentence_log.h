@@ -62,7 +62,7 @@ std::string BuildInformationRecord(int number, std::string_view speedLimit,
                                    const ReceiverState& state);
 
 class SentenceLogger {
-  public:
+public:
     SentenceLogger() = default;
     ~SentenceLogger();
     SentenceLogger(const SentenceLogger&) = delete;
@@ -105,7 +105,7 @@ class SentenceLogger {
 
     static constexpr std::size_t kPendingLimit = 1 << 20;
 
-  private:
+private:
     Notice OpenLogFile();
     Notice WritePending();
     void CloseLogFile();

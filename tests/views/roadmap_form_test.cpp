@@ -19,7 +19,7 @@
 namespace {
 
 class RoadmapFormTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         RoadmapPlot() = RoadmapPlotState{};
         ClearReceiverState();

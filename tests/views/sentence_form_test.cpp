@@ -38,7 +38,7 @@ QString Q(std::string_view text) {
 }
 
 class SentenceFormTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ClearReceiverState();
         FixAcquired = false;

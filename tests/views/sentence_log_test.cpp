@@ -121,7 +121,7 @@ TEST(InformationRecordTest, TwelveLinesWithTheExampleSecondLine) {
 }
 
 class SentenceLoggerTest : public ::testing::Test {
-  protected:
+protected:
     TempWorkDir dir;
     SentenceLogger log;
     const std::vector<std::string_view> first = Lines({kGga, kRmc, kReply});
