@@ -1,0 +1,73 @@
+// gps-sim's command line.
+#include <gtest/gtest.h>
+
+#include "sim_options.h"
+
+namespace {
+
+TEST(GpsSimOptions, GoodAndBadCommandLines) {
+    SimOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseSimOptions({"--link",
+                                 "run/COM3",
+                                 "--baud",
+                                 "4800",
+                                 "--start",
+                                 "-33.8688,151.2093,58",
+                                 "--fix-after=2.5",
+                                 "--seed",
+                                 "0x10",
+                                 "--mask",
+                                 "0119",
+                                 "--period-ms",
+                                 "200",
+                                 "--replay",
+                                 "x.log",
+                                 "--replay-once",
+                                 "--burst-bytes",
+                                 "1500",
+                                 "--silent-after",
+                                 "30",
+                                 "--garbage",
+                                 "--flood"},
+                                options, error))
+        << error;
+    EXPECT_EQ(options.baud, 4800);
+    EXPECT_DOUBLE_EQ(options.sim.model.latitude, -33.8688);
+    EXPECT_DOUBLE_EQ(options.sim.model.altitude, 58.0);
+    EXPECT_DOUBLE_EQ(options.sim.model.fixAfter, 2.5);
+    EXPECT_EQ(options.sim.model.seed, 16u);
+    EXPECT_EQ(options.sim.mask, 0x0119);
+    EXPECT_FALSE(options.sim.replayLoop);
+    EXPECT_EQ(options.sim.burstBytes, 1500u);
+    EXPECT_TRUE(options.sim.garbage && options.flood);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"--bogus"},
+        {"--baud"},
+        {"--baud", "1234"},
+        {"--baud", "-9600"},
+        {"--start", "91,0"},
+        {"--start", "10"},
+        {"--start", "1,2,3,4"},
+        {"--start", "a,b"},
+        {"--fix-after", "-1"},
+        {"--seed", "-3"},
+        {"--mask", "12345"},
+        {"--mask", "-1"},
+        {"--period-ms", "5"},
+        {"--burst-bytes", "x"},
+        {"--replay-once"},
+        {"--flood=yes"},
+        {"--link", ""},
+        {"--silent-after", "soon"},
+    };
+    for (const auto& args : bad) {
+        SimOptions refused;
+        error.clear();
+        EXPECT_FALSE(ParseSimOptions(args, refused, error)) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+    }
+}
+
+} // namespace

@@ -1,0 +1,228 @@
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "program_flags.h"
+#include "roadmap_form.h"
+#include "roadmap_plot.h"
+#include "roadmap_sentence_support.h"
+#include "test_support.h"
+#include "views.h"
+
+namespace {
+
+class RoadmapFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RoadmapPlot() = RoadmapPlotState{};
+        ClearReceiverState();
+        RoadmapOpen = true;
+    }
+    void TearDown() override {
+        if (form)
+            form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    TRoadmapForm* Open() {
+        form = static_cast<TRoadmapForm*>(CreateRoadmapForm());
+        return form;
+    }
+    // A tick on each of the given positions.
+    void Track(std::initializer_list<std::pair<const char*, const char*>> positions) {
+        for (const auto& [lat, lon] : positions) {
+            PublishGga(lat, lon);
+            form->RoadmapTimerTimer();
+        }
+    }
+    QColor Pixel(PlotPoint p) const { return form->plotBitmap().pixelColor(p.x, p.y); }
+
+    TempWorkDir dir;
+    QPointer<TRoadmapForm> form;
+};
+
+const char* kLat = "2502.1234";
+const char* kLatNorth = "2502.1342"; // 0.000180 degree north
+const char* kLon = "12130.5000";
+
+} // namespace
+
+TEST_F(RoadmapFormTest, WindowAsLaidOut) {
+    Open();
+    EXPECT_EQ(form->windowTitle(), "Real-time Position Plot");
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form->pos(), QPoint(656, 396));
+    EXPECT_EQ(form->RangeEdit->text(), "10");
+    EXPECT_EQ(form->Label1->text(), "m");
+    EXPECT_EQ(form->RoadmapPaintBox->pos(), QPoint(48, 40));
+    EXPECT_EQ(form->RoadmapTimer->interval(), 1000);
+
+    QStringList menu;
+    for (QAction* action : form->menuBar()->actions())
+        menu << action->text();
+    EXPECT_EQ(menu, QStringList({"&Erase Grid", "Zoom &In", "Zoom &Out", "GridSize"}));
+    EXPECT_TRUE(form->GridSizeMenu_25->isChecked());
+
+    // The default client area gives the worked numbers: six cells, side 210.
+    const int side = RoadmapPlot().layout.plotSide;
+    EXPECT_EQ(side, 210);
+    EXPECT_EQ(form->plotBitmap().size(), QSize(side, side));
+    EXPECT_EQ(form->UpSpeedButton->pos(), QPoint(side / 2 + 26, 16));
+}
+
+TEST_F(RoadmapFormTest, GridIsDrawnOnTheButtonFace) {
+    Open();
+    const QColor face = form->palette().color(QPalette::Button);
+    EXPECT_EQ(Pixel({30, 2}), QColor(Qt::black));  // full-length outer line
+    EXPECT_EQ(Pixel({2, 180}), QColor(Qt::black)); // last horizontal line
+    EXPECT_EQ(Pixel({55, 12}), QColor(Qt::black)); // first dash of an inner line
+    EXPECT_EQ(Pixel({55, 5}), face);               // inner lines stop short of the edge
+    EXPECT_EQ(Pixel({12, 10}), QColor(Qt::black)); // the frame
+    EXPECT_EQ(Pixel({199, 199}), QColor(Qt::black));
+    EXPECT_EQ(Pixel({42, 42}), face);
+    EXPECT_EQ(Pixel({205, 205}), face);
+}
+
+TEST_F(RoadmapFormTest, TrackIsWhiteBeforeTheFirstClearAndBlueAfter) {
+    Open();
+    Track({{kLat, kLon}});
+    const QImage before = form->plotBitmap();
+    Track({{kLatNorth, kLon}});
+    // First tick: origin only, nothing drawn.
+    EXPECT_NE(before, form->plotBitmap());
+    EXPECT_EQ(Pixel({105, 105}), QColor(Qt::white));
+    EXPECT_EQ(Pixel({105, 55}), QColor(Qt::red));
+
+    form->EraseGridMenuClick();
+    EXPECT_NE(Pixel({105, 55}), QColor(Qt::red)); // wiped
+    Track({{kLat, kLon}, {kLatNorth, kLon}});
+    EXPECT_EQ(Pixel({105, 105}), QColor(Qt::blue));
+    EXPECT_EQ(Pixel({105, 55}), QColor(Qt::red));
+
+    // A later window keeps the cleared colour: it lives with the program.
+    form->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Open();
+    Track({{kLat, kLon}, {kLatNorth, kLon}});
+    EXPECT_EQ(Pixel({105, 105}), QColor(Qt::blue));
+}
+
+TEST_F(RoadmapFormTest, NoPositionLeavesThePlotAlone) {
+    Open();
+    Track({{kLat, kLon}, {kLatNorth, kLon}});
+    const QImage drawn = form->plotBitmap();
+    PublishGga("", "");
+    form->RoadmapTimerTimer();
+    EXPECT_EQ(drawn, form->plotBitmap());
+    EXPECT_EQ(RoadmapPlot().pointCount, 2);
+}
+
+TEST_F(RoadmapFormTest, ZoomLimitsDoNotClear) {
+    Open();
+    form->ZoomInMenuClick();
+    EXPECT_EQ(form->RangeEdit->text(), "1");
+    form->ZoomInMenuClick();
+    EXPECT_EQ(form->RangeEdit->text(), "0.1");
+    Track({{kLat, kLon}, {"2502.12342", kLon}});
+    const QImage drawn = form->plotBitmap();
+    form->ZoomInMenuClick(); // at level 0
+    EXPECT_EQ(form->RangeEdit->text(), "0.1");
+    EXPECT_EQ(RoadmapPlot().pointCount, 2);
+    EXPECT_EQ(drawn, form->plotBitmap());
+
+    for (int i = 0; i < 7; ++i)
+        form->ZoomOutMenuClick();
+    EXPECT_EQ(form->RangeEdit->text(), "1000");
+    EXPECT_EQ(form->Label1->text(), "Km");
+    EXPECT_EQ(RoadmapPlot().pointCount, 0); // zooming cleared
+    Track({{kLat, kLon}, {kLatNorth, kLon}});
+    form->ZoomOutMenuClick(); // at level 7
+    EXPECT_EQ(RoadmapPlot().pointCount, 2);
+    EXPECT_EQ(RoadmapPlot().zoomLevel, 7);
+}
+
+TEST_F(RoadmapFormTest, GridSizeSurvivesTheWindowAndZoomDoesNot) {
+    Open();
+    form->ZoomOutMenuClick();
+    WriteFileBytes("Roadmap.txt", "x");
+    form->GridSizeMenu_30Click();
+    EXPECT_FALSE(FileExists("Roadmap.txt"));
+    EXPECT_TRUE(form->GridSizeMenu_30->isChecked());
+    const RoadmapLayout& layout = RoadmapPlot().layout;
+    EXPECT_EQ(layout.plotSide, layout.cellCount * 30 + 60);
+    form->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    Open();
+    EXPECT_EQ(RoadmapPlot().gridSpacing, 30);
+    EXPECT_TRUE(form->GridSizeMenu_30->isChecked());
+    EXPECT_EQ(RoadmapPlot().zoomLevel, 2);
+    EXPECT_EQ(form->RangeEdit->text(), "10");
+}
+
+TEST_F(RoadmapFormTest, ExtremeWindowSizes) {
+    Open()->show(); // a hidden window gets its resize events only when shown
+    form->resize(4000, 3000);
+    form->layout()->activate();
+    EXPECT_EQ(RoadmapPlot().layout.cellCount, kRoadmapMaxCells);
+    EXPECT_EQ(form->plotBitmap().width(), kRoadmapMaxCells * 25 + 60);
+    Track({{kLat, kLon}, {kLatNorth, kLon}});
+
+    form->resize(20, 20);
+    form->layout()->activate();
+    EXPECT_GT(form->plotBitmap().width(), 0);
+    EXPECT_EQ(RoadmapPlot().layout.cellCount % 2, 0);
+    Track({{kLatNorth, kLon}}); // old origin pixel, far outside the small plot: no crash
+}
+
+TEST_F(RoadmapFormTest, TraceLinesAndNothingAfterClose) {
+    Open();
+    Track({{kLat, kLon}, {"", ""}});
+    form->close();
+    EXPECT_FALSE(FileExists("RoadmapLog.txt"));
+
+    WriteFileBytes("RoadmapLog.txt", "from an earlier run\r\n");
+    Open();
+    EXPECT_EQ(ReadFileBytes("RoadmapLog.txt"), "");
+    PublishGga("", "");
+    form->RoadmapTimerTimer();
+    Track({{kLat, kLon}, {kLatNorth, kLon}, {kLatNorth, kLon}});
+    const std::string trace = ReadFileBytes("RoadmapLog.txt");
+    const std::string expected = "GGA No Single\r\n"
+                                 "Finish Roadmap Timer : ";
+    EXPECT_EQ(trace.rfind("Start Roadmap Timer : ", 0), 0u) << trace;
+    EXPECT_NE(trace.find(expected), std::string::npos) << trace;
+    EXPECT_NE(trace.find("a = 0, 25.035390\r\na = 0, 121.508333\r\n"), std::string::npos);
+    EXPECT_NE(trace.find("a = 1, 25.035570\r\na = 1, 121.508333\r\n"
+                         "Lat = 1.99999"),
+              std::string::npos)
+        << trace;
+    EXPECT_NE(trace.find(",    Lon = 0.000000\r\n"
+                         "First Point Lat: 25.035390\r\n"
+                         "First Point Lon: 121.508333\r\n"
+                         "Next Point Lat: 25.035570\r\n"
+                         "Next Point Lon: 121.508333\r\n"),
+              std::string::npos);
+    // No position, the origin, then twice away from the origin.
+    EXPECT_EQ(CountLines(trace), 3 + 4 + 9 + 9);
+
+    form->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
+    EXPECT_FALSE(RoadmapOpen);
+    EXPECT_EQ(RoadmapPlot().pointCount, 0);
+    const std::string closed = ReadFileBytes("RoadmapLog.txt");
+    PublishGga(kLat, kLon);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(ReadFileBytes("RoadmapLog.txt"), closed);
+
+    // A new window starts the trace afresh.
+    Open();
+    EXPECT_EQ(ReadFileBytes("RoadmapLog.txt"), "");
+}

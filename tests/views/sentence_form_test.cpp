@@ -1,0 +1,335 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTimer>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "notifier.h"
+#include "program_flags.h"
+#include "roadmap_sentence_support.h"
+#include "sentence_form.h"
+#include "sentence_log.h"
+#include "test_support.h"
+#include "views.h"
+
+namespace {
+
+const std::string_view kGga = "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+const std::string_view kGsa = "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39";
+const std::string_view kRmc =
+    "$GPRMC,123519,A,2502.1234,N,12130.5000,E,022.4,054.7,230394,003.1,W*6A";
+const std::string_view kReply1 = "$PXEMA,VERSION,1.93*00";
+const std::string_view kReply2 = "$PXEMB,OK*00";
+
+QStringList PaneLines(const QPlainTextEdit* pane) {
+    if (pane->document()->isEmpty())
+        return {};
+    return pane->toPlainText().split(QLatin1Char('\n'));
+}
+
+QString Q(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+class SentenceFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearReceiverState();
+        FixAcquired = false;
+        SentenceOpen = true;
+    }
+    void TearDown() override {
+        if (form)
+            form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        SentenceLog().StopLogging();
+    }
+    TSentenceForm* Open() {
+        form = static_cast<TSentenceForm*>(CreateSentenceForm());
+        return form;
+    }
+    void CloseForm() {
+        form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // A fix and a position, as a save needs them.
+    void PublishFix(char fixType) {
+        std::lock_guard<std::mutex> lock(ReceiverStateMutex());
+        ReceiverState& state = SharedReceiverState();
+        state.Gsa.FixType[0] = fixType;
+        FillSlot(state.Gga.Latitude, "2502.1234");
+        FillSlot(state.Gga.Longitude, "12130.5");
+        state.Gga.NorthSouth[0] = 'N';
+        state.Gga.EastWest[0] = 'E';
+    }
+
+    TempWorkDir dir;
+    ScopedRecordingNotifier notifier;
+    QPointer<TSentenceForm> form;
+};
+
+} // namespace
+
+TEST_F(SentenceFormTest, WindowAndControlsAsLaidOut) {
+    Open();
+    EXPECT_EQ(form->windowTitle(), "NMEA Sentence");
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form->size(), QSize(443, 394));
+    EXPECT_EQ(form->pos(), QPoint(574, 125));
+    EXPECT_EQ(form->StartLog_BitBtn->text(), "Start Log");
+    EXPECT_EQ(form->StopLog_BitBtn->text(), "Stop Log");
+    EXPECT_FALSE(form->StopLog_BitBtn->isEnabled());
+    EXPECT_EQ(form->SaveBitBtn1->text(), "SAVE");
+    EXPECT_FALSE(form->SaveBitBtn1->isEnabled());
+    EXPECT_EQ(form->ClearLog_BitBtn->text(), "CLEAR");
+    EXPECT_EQ(form->ClearLog_BitBtn->palette().color(QPalette::ButtonText), QColor(Qt::red));
+    EXPECT_TRUE(form->LogRichEdit->isReadOnly());
+    EXPECT_EQ(form->LogRichEdit->size(), QSize(441, 172));
+    EXPECT_EQ(form->ShowTimer->interval(), 1000);
+
+    QComboBox* speed = form->SpeedComboBox;
+    EXPECT_TRUE(speed->isEditable());
+    EXPECT_EQ(speed->currentText(), "Limited (Km)");
+    EXPECT_EQ(speed->count(), 8);
+    EXPECT_EQ(speed->itemText(7), "100 km");
+    EXPECT_EQ(speed->toolTip(), "Select Limited Speed of the road");
+    speed->setEditText("a speed limit far too long");
+    EXPECT_EQ(speed->currentText().size(), 15);
+}
+
+TEST_F(SentenceFormTest, EachTickShowsItsBatchAndRepliesAccumulate) {
+    Open();
+    PublishLines({kGga, kReply1, kRmc});
+    form->ShowTimerTimer();
+    EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGga), Q(kReply1), Q(kRmc)}));
+    EXPECT_EQ(PaneLines(form->ManualLogRichEdit), QStringList({Q(kReply1)}));
+
+    form->ShowTimerTimer(); // same batch again: replies are not doubled
+    EXPECT_EQ(PaneLines(form->ManualLogRichEdit), QStringList({Q(kReply1)}));
+
+    PublishLines({kGsa, kReply2});
+    form->ShowTimerTimer();
+    EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGsa), Q(kReply2)}));
+    EXPECT_EQ(PaneLines(form->ManualLogRichEdit), QStringList({Q(kReply1), Q(kReply2)}));
+
+    PublishLines({});
+    form->ShowTimerTimer();
+    EXPECT_TRUE(PaneLines(form->LogRichEdit).isEmpty());
+    EXPECT_EQ(PaneLines(form->ManualLogRichEdit).size(), 2);
+
+    form->ClearLog_BitBtnClick();
+    EXPECT_TRUE(PaneLines(form->ManualLogRichEdit).isEmpty());
+}
+
+TEST_F(SentenceFormTest, ReplyFloodKeepsOnlyTheNewestLines) {
+    Open();
+    for (int i = 0; i < TSentenceForm::kManualLogLines + 50; ++i) {
+        PublishLines({kReply1});
+        form->ShowTimerTimer();
+    }
+    EXPECT_EQ(form->ManualLogRichEdit->document()->blockCount(), TSentenceForm::kManualLogLines);
+}
+
+TEST_F(SentenceFormTest, GarbageShowsTheBaudRateHelp) {
+    Open();
+    SentenceLog().StartLogging();
+    PublishLines({kGga, "\xfe\x01\x02\x9c\x80\x80 at 4800 baud", kRmc});
+    form->ShowTimerTimer();
+    EXPECT_EQ(PaneLines(form->LogRichEdit),
+              QStringList({Q(kGga), "Please check baud rate setting.",
+                           "You should press \"Stop\" and change baud rate.",
+                           "and then press \"go\" to continue."}));
+    EXPECT_TRUE(form->ShowTimer->isActive());
+    // What was shown is logged; what could not be shown is not.
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), std::string(kGga) + "\r\n");
+}
+
+TEST_F(SentenceFormTest, BigFiveTextIsDecodedForDisplayAndRawInTheLog) {
+    Open();
+    SentenceLog().StartLogging();
+    PublishLines({"$PXEMT,\xB3\x74\xAD\xAD,\xA2\x58"});
+    form->ShowTimerTimer();
+    EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({QString::fromUtf8("$PXEMT,速限,°")}));
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), "$PXEMT,\xB3\x74\xAD\xAD,\xA2\x58\r\n");
+}
+
+TEST_F(SentenceFormTest, StartStopStartAppendsEveryShownLine) {
+    WriteFileBytes("GPS_LOG.txt", "yesterday\r\n");
+    Open();
+    form->StartLog_BitBtnClick();
+    EXPECT_FALSE(form->StartLog_BitBtn->isEnabled());
+    EXPECT_TRUE(form->StopLog_BitBtn->isEnabled());
+    PublishLines({kGga, kRmc});
+    form->ShowTimerTimer();
+    form->ShowTimerTimer(); // a second tick on the same batch
+    form->StopLog_BitBtnClick();
+    EXPECT_TRUE(form->StartLog_BitBtn->isEnabled());
+    PublishLines({kGsa}); // shown while logging is off
+    form->ShowTimerTimer();
+    form->StartLog_BitBtnClick();
+    PublishLines({kReply1});
+    form->ShowTimerTimer();
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), "yesterday\r\n" + std::string(kGga) + "\r\n" +
+                                                std::string(kRmc) + "\r\n" + std::string(kReply1) +
+                                                "\r\n");
+    EXPECT_TRUE(notifier.shown.empty());
+}
+
+TEST_F(SentenceFormTest, PauseFreezesTheDisplayAndTheLog) {
+    Open();
+    form->StartLog_BitBtnClick();
+    PublishLines({kGga});
+    form->ShowTimerTimer();
+    form->PauseLog_BitBtnClick();
+    EXPECT_EQ(form->pauseTag(), 0);
+    EXPECT_FALSE(form->ShowTimer->isActive());
+    EXPECT_FALSE(SentenceLog().backgroundRunning());
+    EXPECT_EQ(notifier.beeps, std::vector<unsigned>({10})); // no Sure.bmp here
+    EXPECT_EQ(form->PauseLog_BitBtn->text(), "Pause");
+
+    PublishLines({kRmc});
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), std::string(kGga) + "\r\n");
+    EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGga)}));
+
+    form->PauseLog_BitBtnClick();
+    EXPECT_EQ(form->pauseTag(), 1);
+    EXPECT_TRUE(form->ShowTimer->isActive());
+    form->ShowTimerTimer();
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"),
+              std::string(kGga) + "\r\n" + std::string(kRmc) + "\r\n");
+
+    // With a Sure.bmp the pause shows it and does not beep.
+    QImage glyph(16, 16, QImage::Format_RGB32);
+    glyph.fill(Qt::green);
+    ASSERT_TRUE(glyph.save("Sure.bmp"));
+    form->PauseLog_BitBtnClick();
+    EXPECT_FALSE(form->PauseLog_BitBtn->icon().isNull());
+    EXPECT_EQ(notifier.beeps.size(), 1u);
+    form->PauseLog_BitBtnClick();
+    EXPECT_TRUE(form->PauseLog_BitBtn->icon().isNull());
+}
+
+TEST_F(SentenceFormTest, SaveWaitsForTheNextTickAndForAResumedDisplay) {
+    Open();
+    FixAcquired = true;
+    PublishLines({kGga, kRmc});
+    PublishFix('3');
+    form->ShowTimerTimer();
+    EXPECT_TRUE(form->SaveBitBtn1->isEnabled());
+    const int before = SentenceLog().recordCounter();
+
+    form->PauseLog_BitBtnClick();
+    form->SpeedComboBox->setCurrentIndex(2);
+    form->SaveBitBtn1Click();
+    EXPECT_EQ(form->saveTag(), 1);
+    EXPECT_FALSE(FileExists("GPS_INFO.txt"));
+    form->PauseLog_BitBtnClick();
+    form->ShowTimerTimer();
+    EXPECT_EQ(form->saveTag(), 0);
+    const std::string record = ReadFileBytes("GPS_INFO.txt");
+    EXPECT_EQ(CountLines(record), 12);
+    char head[80];
+    std::snprintf(head, sizeof head, "***** %04d *****\r\n50 km,N,2502.1234,E,12130.5,,\r\n",
+                  before + 1);
+    EXPECT_EQ(record.rfind(head, 0), 0u) << record;
+    EXPECT_TRUE(notifier.shown.empty());
+}
+
+TEST_F(SentenceFormTest, SaveWithoutAFixIsRefused) {
+    Open();
+    FixAcquired = true;
+    PublishLines({kGga});
+    PublishFix('1');
+    form->ShowTimerTimer();
+    form->SaveBitBtn1Click();
+    form->ShowTimerTimer();
+    EXPECT_FALSE(FileExists("GPS_INFO.txt"));
+    ASSERT_EQ(notifier.shown.size(), 1u);
+    EXPECT_EQ(notifier.shown[0].kind, RecordingNotifier::Shown::Box);
+    EXPECT_EQ(notifier.shown[0].text, "Information is wrong ,Please try Again");
+    EXPECT_EQ(notifier.shown[0].caption, "ERROR");
+
+    FixAcquired = false;
+    form->ShowTimerTimer();
+    EXPECT_FALSE(form->SaveBitBtn1->isEnabled());
+}
+
+TEST_F(SentenceFormTest, UnwritableLogIsReportedOnceAndTheWindowGoesOn) {
+    std::filesystem::create_directory("GPS_LOG.txt");
+    Open();
+    form->StartLog_BitBtnClick();
+    for (int i = 0; i < 3; ++i) {
+        PublishLines({kGga});
+        form->ShowTimerTimer();
+    }
+    ASSERT_EQ(notifier.shown.size(), 1u);
+    EXPECT_EQ(notifier.shown[0].text, "Can not Open LOG File");
+    EXPECT_EQ(notifier.shown[0].caption, "ERROR");
+    EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGga)}));
+
+    // Fixed by the user: the waiting lines arrive, nothing is told again.
+    std::filesystem::remove("GPS_LOG.txt");
+    PublishLines({kRmc});
+    form->ShowTimerTimer();
+    EXPECT_EQ(CountLines(ReadFileBytes("GPS_LOG.txt")), 4);
+    EXPECT_EQ(notifier.shown.size(), 1u);
+}
+
+TEST_F(SentenceFormTest, LoggingOutlivesTheWindowWithoutDoubleLines) {
+    Open();
+    form->StartLog_BitBtnClick();
+    PublishLines({kGga});
+    form->ShowTimerTimer();
+    CloseForm();
+    EXPECT_FALSE(SentenceOpen);
+    EXPECT_TRUE(SentenceLog().backgroundRunning());
+    SentenceLog().BackgroundTick(); // the same batch the window logged
+    PublishLines({kRmc});
+    SentenceLog().BackgroundTick();
+
+    Open();
+    EXPECT_FALSE(SentenceLog().backgroundRunning());
+    EXPECT_FALSE(form->StartLog_BitBtn->isEnabled());
+    EXPECT_TRUE(form->StopLog_BitBtn->isEnabled());
+    form->ShowTimerTimer(); // kRmc again
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"),
+              std::string(kGga) + "\r\n" + std::string(kRmc) + "\r\n");
+    form->StopLog_BitBtnClick();
+}
+
+TEST_F(SentenceFormTest, TraceLinesAndNothingAfterClose) {
+    Open();
+    PublishLines({kGga});
+    form->ShowTimerTimer();
+    CloseForm();
+    EXPECT_FALSE(FileExists("SentenceLog.txt"));
+
+    WriteFileBytes("SentenceLog.txt", "old\r\n");
+    Open();
+    EXPECT_EQ(ReadFileBytes("SentenceLog.txt"), "");
+    PublishLines({kGga, kReply1});
+    form->ShowTimerTimer();
+    const std::string trace = ReadFileBytes("SentenceLog.txt");
+    EXPECT_EQ(trace.rfind("Start Sentence Timer : ", 0), 0u) << trace;
+    const std::size_t body = trace.find("\r\n") + 2;
+    EXPECT_EQ(trace.find(std::string(kGga) + "\r\n" + std::string(kReply1) + "\r\n" +
+                         "finish Sentence Timer : "),
+              body)
+        << trace;
+    EXPECT_EQ(trace.substr(trace.size() - 10), " seconds\r\n");
+
+    QPointer<TSentenceForm> closing = form;
+    CloseForm();
+    EXPECT_TRUE(closing.isNull());
+    PublishLines({kRmc});
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(ReadFileBytes("SentenceLog.txt"), trace);
+}

@@ -1,0 +1,238 @@
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "roadmap_sentence_support.h"
+#include "sentence_log.h"
+#include "test_support.h"
+
+namespace {
+
+const std::string_view kGga = "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+const std::string_view kRmc =
+    "$GPRMC,123519,A,2502.1234,N,12130.5000,E,022.4,054.7,230394,003.1,W*6A";
+const std::string_view kReply = "$PXEMA,VERSION,1.93*00";
+
+ReceiverState StateWith(std::initializer_list<std::string_view> lines) {
+    ReceiverState state{};
+    int slot = 0;
+    for (std::string_view line : lines)
+        FillSlot(state.SentenceLines[slot++], line);
+    return state;
+}
+
+// A state with a 3D fix and the example position.
+ReceiverState FixedState() {
+    ReceiverState state = StateWith({kGga, kRmc});
+    FillSlot(state.Gsa.FixType, "3");
+    FillSlot(state.Gga.NorthSouth, "N");
+    FillSlot(state.Gga.Latitude, "2502.1234");
+    FillSlot(state.Gga.EastWest, "E");
+    FillSlot(state.Gga.Longitude, "12130.5");
+    FillSlot(state.Rmc.Course, "054.7");
+    FillSlot(state.Rmc.Status, "A");
+    return state;
+}
+
+std::vector<std::string_view> Lines(std::initializer_list<std::string_view> lines) {
+    return std::vector<std::string_view>(lines);
+}
+
+std::string Crlf(std::initializer_list<std::string_view> lines) {
+    std::string out;
+    for (std::string_view line : lines) {
+        out.append(line);
+        out += "\r\n";
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SentenceDisplayTest, WhatCountsAsDisplayable) {
+    EXPECT_TRUE(DisplayableLine(kGga));
+    EXPECT_TRUE(DisplayableLine("\xB3\x74\xAD\xAD km"));       // Big5 text
+    EXPECT_TRUE(DisplayableLine("$GPTXT,\xA2\x58,tab\there")); // degree sign, tab
+    EXPECT_FALSE(DisplayableLine("$GP\x01GGA"));
+    EXPECT_FALSE(DisplayableLine("$GPGGA\x7F"));
+    EXPECT_FALSE(DisplayableLine("$GPGGA\r"));
+    EXPECT_FALSE(DisplayableLine("abc\xA4"));      // lead byte without its trail
+    EXPECT_FALSE(DisplayableLine("\xA4\x20 bad")); // trail out of range
+    EXPECT_FALSE(DisplayableLine("\x80\x40"));
+    EXPECT_FALSE(DisplayableLine("\xFF\xA1"));
+}
+
+TEST(SentenceDisplayTest, LinesPanesAndTheStopAtGarbage) {
+    ReceiverState state = StateWith({kGga, kReply, kRmc});
+    SentenceDisplay display = SelectSentenceLines(state);
+    EXPECT_EQ(display.shown, Lines({kGga, kReply, kRmc}));
+    EXPECT_EQ(display.proprietary, Lines({kReply}));
+    EXPECT_FALSE(display.displayError);
+
+    // Empty slots in between are skipped, a full-width slot is read to its width.
+    state = ReceiverState{};
+    FillSlot(state.SentenceLines[3], kRmc);
+    std::memset(state.SentenceLines[9], 'A', kSentenceLineWidth);
+    display = SelectSentenceLines(state);
+    ASSERT_EQ(display.shown.size(), 2u);
+    EXPECT_EQ(display.shown[1].size(), static_cast<std::size_t>(kSentenceLineWidth));
+
+    // Garbage stops the display: earlier lines stay, later ones are not shown.
+    state = StateWith({kGga, "\x8f\x01\xfe\xfe\x03garbage", kReply});
+    display = SelectSentenceLines(state);
+    EXPECT_EQ(display.shown, Lines({kGga}));
+    EXPECT_TRUE(display.proprietary.empty());
+    EXPECT_TRUE(display.displayError);
+
+    EXPECT_TRUE(SelectSentenceLines(ReceiverState{}).shown.empty());
+}
+
+TEST(InformationRecordTest, SpeedLimitIsCutToFifteenBytes) {
+    EXPECT_EQ(SpeedLimitText("Limited (Km)"), "Limited (Km)");
+    EXPECT_EQ(SpeedLimitText("123456789012345678901"), "123456789012345");
+    // Big5 characters take two bytes each and are never split.
+    const std::string chinese = SpeedLimitText(QString::fromUtf8("速限速限速限速限速限"));
+    EXPECT_EQ(chinese.size(), 14u);
+    EXPECT_EQ(chinese.substr(0, 4), "\xB3\x74\xAD\xAD");
+    EXPECT_EQ(SpeedLimitText(""), "");
+}
+
+TEST(InformationRecordTest, TwelveLinesWithTheExampleSecondLine) {
+    const ReceiverState state = FixedState();
+    const std::string record = BuildInformationRecord(1, "Limited (Km)", state);
+    EXPECT_EQ(CountLines(record), 12);
+    EXPECT_EQ(record.rfind("***** 0001 *****\r\n"
+                           "Limited (Km),N,2502.1234,E,12130.5,054.7,A\r\n",
+                           0),
+              0u);
+    EXPECT_NE(record.find(std::string(kRmc) + "\r\n\r\n"), std::string::npos);
+
+    // Empty single-letter fields stay empty: no zero byte reaches the file.
+    ReceiverState empty{};
+    const std::string bare = BuildInformationRecord(12345, "", empty);
+    std::string expected = "***** 12345 *****\r\n,,,,,,\r\n";
+    for (int i = 0; i < kSentenceLineCount; ++i)
+        expected += "\r\n";
+    EXPECT_EQ(bare, expected);
+    EXPECT_EQ(bare.find('\0'), std::string::npos);
+}
+
+class SentenceLoggerTest : public ::testing::Test {
+protected:
+    TempWorkDir dir;
+    SentenceLogger log;
+    const std::vector<std::string_view> first = Lines({kGga, kRmc, kReply});
+    const std::vector<std::string_view> second = Lines({kRmc});
+};
+
+TEST_F(SentenceLoggerTest, UnopenableLogIsToldOnceAndCaughtUp) {
+    std::filesystem::create_directory("GPS_LOG.txt");
+    EXPECT_EQ(log.StartLogging(), kCannotOpenLogFile);
+    EXPECT_TRUE(log.logging());
+    EXPECT_TRUE(log.LogBatch(1, first).isEmpty());
+    EXPECT_TRUE(log.LogBatch(2, second).isEmpty());
+    EXPECT_GT(log.pendingBytes(), 0u);
+
+    std::filesystem::remove("GPS_LOG.txt");
+    EXPECT_TRUE(log.LogBatch(3, second).isEmpty());
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kGga, kRmc, kReply, kRmc, kRmc}));
+    EXPECT_EQ(log.pendingBytes(), 0u);
+}
+
+TEST_F(SentenceLoggerTest, FullDiskIsToldOnceAndMemoryStaysBounded) {
+    std::filesystem::create_symlink("/dev/full", "GPS_LOG.txt");
+    EXPECT_TRUE(log.StartLogging().isEmpty());
+    EXPECT_EQ(log.LogBatch(1, first), kCannotWriteLogFile);
+    std::string big(100, 'x');
+    const std::vector<std::string_view> flood(10, big);
+    for (uint64_t batch = 2; batch < 3000; ++batch)
+        EXPECT_TRUE(log.LogBatch(batch, flood).isEmpty());
+    EXPECT_LE(log.pendingBytes(), SentenceLogger::kPendingLimit);
+
+    // Space again: what waited goes out first, in order.
+    std::filesystem::remove("GPS_LOG.txt");
+    log.LogBatch(5000, second);
+    const std::string written = ReadFileBytes("GPS_LOG.txt");
+    EXPECT_EQ(written.rfind(Crlf({kGga, kRmc, kReply}), 0), 0u);
+    EXPECT_EQ(written.substr(written.size() - kRmc.size() - 2), Crlf({kRmc}));
+    EXPECT_EQ(log.pendingBytes(), 0u);
+}
+
+TEST_F(SentenceLoggerTest, RemovedLogIsToldAndStartedAnew) {
+    log.StartLogging();
+    log.LogBatch(1, first);
+    std::filesystem::remove("GPS_LOG.txt");
+    EXPECT_EQ(log.LogBatch(2, second), kLogFileRemoved);
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kRmc}));
+    EXPECT_TRUE(log.LogBatch(3, second).isEmpty());
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kRmc, kRmc}));
+}
+
+TEST_F(SentenceLoggerTest, ShownLinesSurviveAKill) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        SentenceLogger childLog;
+        childLog.StartLogging();
+        childLog.LogBatch(7, first);
+        const char done = 'k';
+        if (write(ready[1], &done, 1) != 1)
+            _exit(2);
+        for (;;)
+            pause();
+    }
+    close(ready[1]);
+    char done = 0;
+    ASSERT_EQ(read(ready[0], &done, 1), 1);
+    close(ready[0]);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kGga, kRmc, kReply}));
+}
+
+TEST_F(SentenceLoggerTest, RecordsAreNumberedPerRun) {
+    WriteFileBytes("GPS_INFO.txt", "kept\r\n");
+    const ReceiverState state = FixedState();
+    EXPECT_EQ(log.SaveInformationRecord(state, "50 km"), SentenceLogger::SaveResult::Saved);
+    EXPECT_EQ(log.SaveInformationRecord(state, "60 km"), SentenceLogger::SaveResult::Saved);
+    EXPECT_EQ(log.recordCounter(), 2);
+    std::string file = ReadFileBytes("GPS_INFO.txt");
+    EXPECT_EQ(CountLines(file), 1 + 24);
+    const std::size_t recordSize = (file.size() - 6) / 2; // both records are the same size
+    EXPECT_EQ(file.find("***** 0001 *****\r\n50 km,N,"), 6u);
+    EXPECT_EQ(file.find("***** 0002 *****\r\n60 km,N,"), 6u + recordSize);
+
+    SentenceLogger nextRun;
+    nextRun.SaveInformationRecord(state, "70 km");
+    file = ReadFileBytes("GPS_INFO.txt");
+    EXPECT_EQ(CountLines(file), 1 + 36);
+    EXPECT_EQ(file.find("***** 0001 *****\r\n70 km"), 6u + 2 * recordSize);
+}
+
+TEST_F(SentenceLoggerTest, RefusedAndFailedRecordsDoNotAdvanceTheCounter) {
+    ReceiverState state = FixedState();
+    for (const char* fix : {"", "1", "x"}) {
+        FillSlot(state.Gsa.FixType, fix);
+        EXPECT_EQ(log.SaveInformationRecord(state, "x"), SentenceLogger::SaveResult::NoFix);
+    }
+    EXPECT_FALSE(FileExists("GPS_INFO.txt"));
+    FillSlot(state.Gsa.FixType, "2");
+    std::filesystem::create_directory("GPS_INFO.txt");
+    EXPECT_EQ(log.SaveInformationRecord(state, "x"), SentenceLogger::SaveResult::CannotOpen);
+    EXPECT_EQ(SentenceLogger::SaveNotice(SentenceLogger::SaveResult::CannotOpen),
+              kCannotOpenLogFile);
+    std::filesystem::remove("GPS_INFO.txt");
+    std::filesystem::create_symlink("/dev/full", "GPS_INFO.txt");
+    EXPECT_EQ(log.SaveInformationRecord(state, "x"), SentenceLogger::SaveResult::CannotWrite);
+    EXPECT_EQ(log.recordCounter(), 0);
+    std::filesystem::remove("GPS_INFO.txt");
+    log.SaveInformationRecord(state, "x");
+    EXPECT_EQ(ReadFileBytes("GPS_INFO.txt").rfind("***** 0001 *****", 0), 0u);
+}

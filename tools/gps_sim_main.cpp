@@ -1,0 +1,257 @@
+// gps-sim: a simulated GPS receiver module on a pseudo-terminal or a tty.
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include "gps_simulator.h"
+#include "replay_reader.h"
+#include "sim_options.h"
+#include "sim_port.h"
+
+namespace {
+
+// While nobody has the pseudo-terminal open the master cannot be polled (it
+// reports a hang-up at once), so it is looked at this often instead.
+constexpr int kReaderCheckMs = 50;
+// More unwritten output than this means the reader stopped reading; a real
+// line would lose it, so it is dropped.
+constexpr std::size_t kBacklogLimit = 16384;
+constexpr std::size_t kFloodRefill = 4096;
+
+void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Log(const char* format, ...) {
+    char line[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    std::fprintf(stderr, "gps-sim: %s\n", line);
+}
+
+int64_t NowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+class Output {
+  public:
+    std::size_t pending() const { return bytes_.size() - at_; }
+    void add(const std::string& more) {
+        if (at_ == bytes_.size()) {
+            bytes_.clear();
+            at_ = 0;
+        }
+        bytes_ += more;
+    }
+    void clear() {
+        bytes_.clear();
+        at_ = 0;
+    }
+    // False on a write error other than a full line.
+    bool writeTo(int fd) {
+        while (pending() > 0) {
+            const ssize_t n = write(fd, bytes_.data() + at_, pending());
+            if (n > 0) {
+                at_ += static_cast<std::size_t>(n);
+                continue;
+            }
+            return n < 0 && (errno == EAGAIN || errno == EINTR);
+        }
+        return true;
+    }
+
+  private:
+    std::string bytes_;
+    std::size_t at_ = 0;
+};
+
+class SimLoop {
+  public:
+    SimLoop(const SimOptions& options, SimPort& port, int signalFd)
+        : options_(options), port_(port), signalFd_(signalFd), sim_(options.sim) {}
+
+    // Returns the exit status.
+    int run() {
+        const int64_t period = options_.periodMs;
+        int64_t nextDue = (NowMs() / period + 1) * period;
+        attached_ = port_.readerAttached();
+        if (!attached_)
+            Log("waiting for a reader on %s", port_.path().c_str());
+
+        for (;;) {
+            const int64_t now = NowMs();
+            if (now >= nextDue) {
+                sendBurst(nextDue);
+                nextDue = (now / period + 1) * period;
+            } else if (nextDue - now > 2 * period) {
+                nextDue = (now / period + 1) * period; // the wall clock was set back
+            }
+            if (options_.flood && attached_ && sim_.talking() && output_.pending() < kFloodRefill)
+                output_.add(sim_.lastSentences());
+
+            pollfd fds[2] = {{signalFd_, POLLIN, 0}, {port_.fd(), 0, 0}};
+            nfds_t count = 1;
+            if (attached_) {
+                fds[1].events = POLLIN | (output_.pending() > 0 ? POLLOUT : 0);
+                count = 2;
+            }
+            int64_t timeout = std::max<int64_t>(0, nextDue - NowMs());
+            if (!attached_)
+                timeout = std::min<int64_t>(timeout, kReaderCheckMs);
+            if (poll(fds, count, static_cast<int>(timeout)) < 0 && errno != EINTR) {
+                Log("poll: %s", std::strerror(errno));
+                return 1;
+            }
+            if (fds[0].revents & POLLIN) {
+                signalfd_siginfo info{};
+                if (read(signalFd_, &info, sizeof info) > 0)
+                    Log("stopping on %s", strsignal(static_cast<int>(info.ssi_signo)));
+                return 0;
+            }
+            if (!attached_) {
+                if (port_.readerAttached()) {
+                    attached_ = true;
+                    Log("reader attached");
+                }
+                continue;
+            }
+            if (fds[1].revents & POLLIN)
+                readCommands();
+            if (fds[1].revents & (POLLHUP | POLLERR)) {
+                if (!port_.isPseudoTerminal()) {
+                    Log("%s hung up", port_.path().c_str());
+                    return 1;
+                }
+                detach();
+                continue;
+            }
+            if ((fds[1].revents & POLLOUT) && !output_.writeTo(port_.fd())) {
+                if (!port_.isPseudoTerminal()) {
+                    Log("write %s: %s", port_.path().c_str(), std::strerror(errno));
+                    return 1;
+                }
+                detach();
+            }
+        }
+    }
+
+  private:
+    void sendBurst(int64_t dueMs) {
+        const std::string burst = sim_.nextBurst(UtcStampFromEpochMs(dueMs));
+        if (!attached_ || burst.empty())
+            return; // nobody listening: the bytes are lost, as on a real line
+        if (output_.pending() > kBacklogLimit) {
+            Log("reader is not keeping up: dropped %zu bytes", output_.pending());
+            output_.clear();
+        }
+        output_.add(burst);
+        if (!output_.writeTo(port_.fd()) && port_.isPseudoTerminal())
+            detach();
+    }
+
+    void readCommands() {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = read(port_.fd(), buffer, sizeof buffer);
+            if (n <= 0)
+                return; // EAGAIN, or EIO once the reader has gone
+            for (const std::string& verdict :
+                 sim_.receive(std::string_view(buffer, std::size_t(n))))
+                Log("%s", verdict.c_str());
+        }
+    }
+
+    void detach() {
+        attached_ = false;
+        output_.clear();
+        port_.dropUnreadOutput();
+        Log("reader detached");
+    }
+
+    const SimOptions& options_;
+    SimPort& port_;
+    int signalFd_;
+    GpsSimulator sim_;
+    Output output_;
+    bool attached_ = false;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SimOptions options;
+    std::string error;
+    if (!ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::fprintf(stderr, "gps-sim: %s\n\n%s", error.c_str(), kSimUsage);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kSimUsage, stdout);
+        return 0;
+    }
+    if (!options.replayPath.empty() &&
+        !LoadReplayFile(options.replayPath, options.sim.replay, error)) {
+        Log("%s", error.c_str());
+        return 1;
+    }
+    if (!options.seedGiven) {
+        const auto ticks = std::chrono::system_clock::now().time_since_epoch().count();
+        options.sim.model.seed = static_cast<uint64_t>(ticks ^ getpid()) % 1000000;
+    }
+
+    // Signals arrive through a descriptor, so the loop ends between two
+    // writes and the link is always removed.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+    if (signalFd < 0) {
+        Log("signalfd: %s", std::strerror(errno));
+        return 1;
+    }
+
+    std::unique_ptr<SimPort> port = options.device.empty()
+                                        ? SimPort::OpenPseudoTerminal(options.baud, error)
+                                        : SimPort::OpenDevice(options.device, options.baud, error);
+    if (!port) {
+        Log("%s", error.c_str());
+        return 1;
+    }
+    PortLink link;
+    if (!options.link.empty() && !link.create(options.link, port->path(), error)) {
+        Log("%s", error.c_str());
+        return 1;
+    }
+
+    std::printf("%s\n", port->path().c_str());
+    std::fflush(stdout);
+    char source[600];
+    if (options.sim.replay.empty())
+        std::snprintf(source, sizeof source, "fix after %g s", options.sim.model.fixAfter);
+    else
+        std::snprintf(source, sizeof source, "replaying %zu bursts of %s",
+                      options.sim.replay.size(), options.replayPath.c_str());
+    Log("%s%s%s, seed %llu, %s, one burst per %d ms%s%s%s", port->path().c_str(),
+        options.link.empty() ? "" : " linked as ", options.link.c_str(),
+        static_cast<unsigned long long>(options.sim.model.seed), source, options.periodMs,
+        options.sim.garbage ? ", garbage" : "", options.flood ? ", flood" : "",
+        options.sim.silentAfter >= 0 ? ", falls silent" : "");
+
+    SimLoop loop(options, *port, signalFd);
+    const int status = loop.run();
+    link.remove();
+    close(signalFd);
+    return status;
+}
