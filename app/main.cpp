@@ -18,7 +18,7 @@ constexpr int kReceiveLoopExitMs = 3000;
 // An exception that escapes an event handler is shown in the standard error
 // box; the program goes on.
 class QuillmarApplication : public QApplication {
-  public:
+public:
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* event) override {
         try {

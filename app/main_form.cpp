@@ -99,7 +99,7 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, int x, int y, int width, 
 
 // The port list; it looks up where each COMn leads whenever it opens.
 class PortComboBox : public QComboBox {
-  public:
+public:
     using QComboBox::QComboBox;
 
     void RefreshDeviceHints() {

@@ -24,7 +24,7 @@ class TMainForm : public QMainWindow,
                   private StatusDisplay,
                   private LocationBoxes {
     Q_OBJECT
-  public:
+public:
     // `clock` is the PC clock that "Time" sets (the real one when null; not owned).
     explicit TMainForm(SystemClock* clock = nullptr);
     ~TMainForm() override;
@@ -60,11 +60,11 @@ class TMainForm : public QMainWindow,
 
     QTimer* ShowTimer = nullptr;
 
-  protected:
+protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     void BuildToolStrip(QWidget* strip);
     void BuildControlStrip(QWidget* strip);
     void BuildMenus();

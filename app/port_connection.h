@@ -29,7 +29,7 @@ int32_t LineMenuFallback(LineMenu menu);
 
 // What the connection needs of the main window.
 class ConnectionWindow {
-  public:
+public:
     virtual ~ConnectionWindow() = default;
     // The selected item of ComPortComboBox, -1 when none.
     virtual int SelectedPortIndex() const = 0;
@@ -44,7 +44,7 @@ class ConnectionWindow {
 constexpr const char* kSettingsFileName = "Quillmar.aon";
 
 class PortConnection {
-  public:
+public:
     PortConnection(ConnectionWindow& window, StatusTimer& status, TraceFile& trace);
     ~PortConnection();
     PortConnection(const PortConnection&) = delete;
@@ -95,7 +95,7 @@ class PortConnection {
     int32_t ParityCode = 1;   // no parity
     int32_t StopBitsCode = 0; // 1 stop bit
 
-  private:
+private:
     void StopReceiveThread();
     void ShowStatus();
 

@@ -40,7 +40,7 @@ std::string CommandRefusalText(BuiltCommand::Problem problem);
 
 class CommandSender : public QObject {
     Q_OBJECT
-  public:
+public:
     using PortWriter = std::function<int(HANDLE, DWORD, const unsigned char*)>;
 
     // `pauseMs` is the pause between the warm restart and the command.
@@ -59,11 +59,11 @@ class CommandSender : public QObject {
     // receiver up first.
     bool RestartBeforeSend = false;
 
-  signals:
+signals:
     // SEND is disabled during the pause of a two-step send.
     void SendEnabledChanged(bool enabled);
 
-  private:
+private:
     // One transmission; true when a port was there to write to.
     bool SendOnce(const std::string& boxText, bool restartBeforeSend);
     void FinishTwoStepSend();

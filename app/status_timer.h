@@ -14,7 +14,7 @@ class TraceFile;
 
 // The PC clock. Tests use a fake: nothing in a test changes the real clock.
 class SystemClock {
-  public:
+public:
     virtual ~SystemClock() = default;
     // The calendar time (UTC seconds and nanoseconds since the epoch).
     virtual timespec Now() const = 0;
@@ -24,14 +24,14 @@ class SystemClock {
 
 // CLOCK_REALTIME; setting it needs CAP_SYS_TIME.
 class RealSystemClock : public SystemClock {
-  public:
+public:
     timespec Now() const override;
     bool Set(const timespec& utc) override;
 };
 
 // Where a tick shows its two lines.
 class StatusDisplay {
-  public:
+public:
     virtual ~StatusDisplay() = default;
     virtual void ShowCurrentTime(const std::string& text) = 0;
     virtual void ShowFixTime(const std::string& text) = 0;
@@ -57,7 +57,7 @@ std::string CurrentTimeText(const std::tm& local);
 std::string FixTimeText(const FixTimeClockValue& clock);
 
 class StatusTimer {
-  public:
+public:
     StatusTimer(SystemClock& clock, TraceFile& trace);
 
     // One tick of ShowTimer on a consistent copy of the receiver state.
@@ -79,7 +79,7 @@ class StatusTimer {
     int SetUTCTimeTag = 0; // "Time": set the PC clock on a valid fix
     int SoundTag = 0;      // "S": beep on a valid fix
 
-  private:
+private:
     void AdvanceFixTimeClock();
     void SetPcClock(const char (&utcTime)[11]);
 

@@ -14,16 +14,16 @@ namespace {
 
 // Reads the real clock, never sets it.
 class ReadOnlyClock : public SystemClock {
-  public:
+public:
     timespec Now() const override { return real_.Now(); }
     bool Set(const timespec&) override { return false; }
 
-  private:
+private:
     RealSystemClock real_;
 };
 
 class NullDisplay : public StatusDisplay {
-  public:
+public:
     void ShowCurrentTime(const std::string& text) override { benchmark::DoNotOptimize(text); }
     void ShowFixTime(const std::string& text) override { benchmark::DoNotOptimize(text); }
 };

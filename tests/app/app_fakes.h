@@ -14,7 +14,7 @@
 #include "status_timer.h"
 
 class FakeConnectionWindow : public ConnectionWindow {
-  public:
+public:
     int SelectedPortIndex() const override { return selectedPort; }
     void SelectPortIndex(int index) override {
         selectedPort = index >= 0 && index < 9 ? index : -1;
@@ -32,7 +32,7 @@ class FakeConnectionWindow : public ConnectionWindow {
 };
 
 class FakeClock : public SystemClock {
-  public:
+public:
     timespec Now() const override { return now; }
     bool Set(const timespec& utc) override {
         sets.push_back(utc);
@@ -44,7 +44,7 @@ class FakeClock : public SystemClock {
 };
 
 class RecordingDisplay : public StatusDisplay {
-  public:
+public:
     void ShowCurrentTime(const std::string& text) override { currentTime = text; }
     void ShowFixTime(const std::string& text) override { fixTime = text; }
     std::string currentTime;

@@ -79,7 +79,7 @@ TEST(BuildCommand, CommandsThatDoNotFitAreRefused) {
 }
 
 class CommandSenderTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { FixAcquired = false; }
     void TearDown() override { FixAcquired = false; }
 

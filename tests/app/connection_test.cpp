@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class ConnectionTest : public testing::Test {
-  protected:
+protected:
     ConnectionTest() {
         // Every COMn of the tests leads nowhere unless a test says otherwise:
         // no test may reach a real /dev/ttyS*.
@@ -230,7 +230,7 @@ TEST_F(ConnectionTest, PortListShowsWhereEachPortLeads) {
 
 // A pseudo-terminal standing in for the receiver, reached through COMn.
 class PtyPort {
-  public:
+public:
     explicit PtyPort(int portNumber) {
         char name[256] = {};
         if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
@@ -262,7 +262,7 @@ class PtyPort {
         return received_;
     }
 
-  private:
+private:
     int master_ = -1;
     int slave_ = -1;
     std::string received_;

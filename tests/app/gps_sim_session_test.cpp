@@ -24,7 +24,7 @@ struct SimLine {
 };
 
 class GpsSimSession : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         clock_.start();
         sim_.setProgram(QStringLiteral(GPS_SIM_PATH));

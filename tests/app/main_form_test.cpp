@@ -62,7 +62,7 @@ int VisibleViews() {
 }
 
 class MainFormTest : public testing::Test {
-  protected:
+protected:
     MainFormTest() {
         for (int n = 1; n <= 9; ++n)
             fs::create_symlink("/nonexistent-quillmar/tty" + std::to_string(n),

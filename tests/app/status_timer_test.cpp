@@ -15,7 +15,7 @@
 namespace {
 
 class StatusTimerTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { FixAcquired = false; }
     void TearDown() override { FixAcquired = false; }
 
