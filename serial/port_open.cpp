@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <termios.h>
 
 #include "port_name.h"
 #include "port_table.h"
@@ -62,9 +63,12 @@ bool OpenPortDevice(const char* name, HANDLE* handle, int* error) {
         *error = errno;
         return false;
     }
-    // Keeps other programs out; root passes anyway, hence the table's own check.
-    if (S_ISCHR(info.st_mode))
+    if (S_ISCHR(info.st_mode)) {
+        // Keeps other programs out; root passes anyway, hence the table's own check.
         ioctl(raw, TIOCEXCL);
+        // A fresh connection starts with empty queues, as a freshly opened COM port does.
+        tcflush(raw, TCIOFLUSH);
+    }
     return true;
 }
 

@@ -71,7 +71,15 @@ TEST(PortOpen, PortIsExclusive) {
     EXPECT_EQ(RsRequest_WIN(first, 2, reinterpret_cast<const unsigned char*>("ok")), QVX_SUCCESS);
     EXPECT_EQ(pty.Received(), "ok");
     EXPECT_EQ(RsClose_WIN(first), QVX_SUCCESS);
+
+    // Reopened at once; what arrived while nobody had it open is stale and goes.
+    pty.Send("stale");
     second = OpenComPort("COM3");
+    Set_TimeOut_WIN(second, 0, 0, 100, 0, 0);
+    unsigned char buffer[8];
+    DWORD got = 99;
+    EXPECT_EQ(RsReceive_WIN(second, 5, &got, buffer), QVX_COMPORT_TIMEOUT_ERR);
+    EXPECT_EQ(got, 0u);
     EXPECT_EQ(RsClose_WIN(second), QVX_SUCCESS);
 }
 
