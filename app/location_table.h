@@ -36,7 +36,8 @@ LocationLists AllLocationLists();
 LocationLists ZoneLocationLists(std::string_view zone);
 // The cities of one country, in table order.
 std::vector<std::string> CountryCities(std::string_view country);
-// The first row whose city is exactly `city`, or nullptr.
+// The first row whose city is exactly `city`, or nullptr. "None" always yields the
+// first country without a city (Cape Verde Islands), whatever country was chosen.
 const CityRow* FindCity(std::string_view city);
 // "   $PXEMSTR,SSIP,<lat>,<lon>,<altitude>,-1*" for a row.
 std::string InitialPositionCommand(const CityRow& row, int altitudeMetres);

@@ -88,6 +88,7 @@ void TavrelGpsThread::Cycle() {
         std::lock_guard<std::mutex> lock(ReceiverStateMutex());
         std::memset(state.SentenceLines, 0, sizeof state.SentenceLines);
         ParseNmeaBatch(Com_SR_Buf.ReceiveBuffer, Com_SR_Buf.ReceiveLength, state);
+        ++ReceiverBatchCounter();
     }
     double elapsed = 0.0;
     if (g_threadTrace.active()) {

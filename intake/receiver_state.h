@@ -118,6 +118,12 @@ static_assert(sizeof(ZdaPart) == 27);
 ReceiverState& SharedReceiverState();
 std::mutex& ReceiverStateMutex();
 
-// One consistent copy of the whole record.
+// Number of batches parsed into the record so far; the writer adds one per
+// batch while it holds the lock. A reader can tell a new batch from one it
+// has already handled (two ticks may fall into one receive cycle).
+uint64_t& ReceiverBatchCounter();
+
+// One consistent copy of the whole record, and optionally the number of the
+// batch it holds.
 ReceiverState TakeReceiverSnapshot();
-void TakeReceiverSnapshot(ReceiverState& out);
+void TakeReceiverSnapshot(ReceiverState& out, uint64_t* batchNumber = nullptr);

@@ -44,25 +44,10 @@ QWidget* CreateSentenceForm() {
     return new PlaceholderForm("NMEA Sentence", 574, 125, 443, 394, &SentenceOpen);
 }
 
-QWidget* CreateHelpForm() { return new PlaceholderForm("Help", -1, 430, 302, 284, &HelpOpen); }
-
 QWidget* CreateRoadmapForm() {
     return new PlaceholderForm("Real-time Position Plot", 656, 396, 367, 344, &RoadmapOpen);
 }
 
 QWidget* CreateSatelliteForm() {
     return new PlaceholderForm("Satellite", 309, 396, 348, 344, &SatelliteOpen);
-}
-
-QWidget* CreateLogoForm() {
-    static bool splashOpen = false;
-    auto* splash = new PlaceholderForm("Zentu Technology Co., LTD", 0, 0, 640, 457, &splashOpen);
-    return splash;
-}
-
-void ShowAboutBox(QWidget* owner) {
-    QDialog box(owner);
-    box.setWindowTitle(QStringLiteral("About"));
-    box.resize(298, 213);
-    box.exec();
 }
