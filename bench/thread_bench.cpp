@@ -84,13 +84,17 @@ void BM_ReceiveThread(benchmark::State& state) {
         const auto start = Clock::now();
         long long cpuStart = -1;
         std::string last;
+        int mixed = 0;
         while (Clock::now() - start < std::chrono::seconds(g_seconds)) {
             if (cpuStart < 0 && Clock::now() - start > std::chrono::milliseconds(100))
                 cpuStart = ThreadRunNs("TavrelGpsThread");
             const ReceiverState copy = TakeReceiverSnapshot();
             const std::string utc(SlotView(copy.Gga.UtcTime));
-            if (utc != last && !utc.empty())
+            if (utc != last && !utc.empty()) {
                 shown.emplace(utc, Clock::now());
+                // A batch that carries parts of two bursts leaves their times disagreeing.
+                mixed += utc != SlotView(copy.Rmc.UtcTime);
+            }
             last = utc;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -118,7 +122,10 @@ void BM_ReceiveThread(benchmark::State& state) {
         state.counters["seconds"] = wall;
         state.counters["thread_cpu_percent"] = cpuPercent;
         state.counters["bursts_seen"] = static_cast<double>(latencyMs.size());
+        state.counters["mixed_batches"] = mixed;
         if (!latencyMs.empty()) {
+            state.counters["latency_first_ms"] = latencyMs.front();
+            state.counters["latency_last_ms"] = latencyMs.back();
             state.counters["latency_min_ms"] = Percentile(latencyMs, 0.0);
             state.counters["latency_median_ms"] = Percentile(latencyMs, 0.5);
             state.counters["latency_p90_ms"] = Percentile(latencyMs, 0.9);

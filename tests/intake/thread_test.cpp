@@ -82,7 +82,7 @@ double TimingValue(const std::string& line, const std::string& label) {
 }
 
 class ReceiveThread : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ClearState();
         pty.LinkAs("COM3");
@@ -122,12 +122,14 @@ TEST_F(ReceiveThread, BurstEverySecondRefreshesTheStateOncePerSecond) {
     struct Change {
         double at;
         std::string utc;
+        uint64_t batch;
     };
     std::vector<Change> changes;
     const auto start = Clock::now();
     ReceiverState seen{};
+    uint64_t batch = 0;
     while (SecondsSince(start) < 6.5) {
-        TakeReceiverSnapshot(seen);
+        TakeReceiverSnapshot(seen, &batch);
         const std::string utc(SlotView(seen.Gga.UtcTime));
         // One batch is one whole burst: its parts agree with each other.
         ASSERT_EQ(utc, std::string(SlotView(seen.Rmc.UtcTime)));
@@ -135,7 +137,7 @@ TEST_F(ReceiveThread, BurstEverySecondRefreshesTheStateOncePerSecond) {
             ASSERT_EQ(std::string(seen.SentenceLines[0]).rfind("$GPGGA," + utc, 0), 0u);
         }
         if (changes.empty() ? !utc.empty() : utc != changes.back().utc)
-            changes.push_back({SecondsSince(start), utc});
+            changes.push_back({SecondsSince(start), utc, batch});
         std::this_thread::sleep_for(milliseconds(10));
     }
     Stop();
@@ -146,6 +148,7 @@ TEST_F(ReceiveThread, BurstEverySecondRefreshesTheStateOncePerSecond) {
     for (size_t i = 1; i < changes.size(); ++i) {
         const int previous = std::stoi(changes[i - 1].utc.substr(4, 2));
         EXPECT_EQ(changes[i].utc, BurstUtc(previous + 1));
+        EXPECT_EQ(changes[i].batch, changes[i - 1].batch + 1); // one cycle per burst
         const double gap = changes[i].at - changes[i - 1].at;
         EXPECT_GT(gap, 0.6);
         EXPECT_LT(gap, 1.4);
@@ -249,6 +252,32 @@ TEST_F(ReceiveThread, TerminateDuringTheFirstByteWaitStillEndsTheCycle) {
         last = delay;
     }
     EXPECT_GE(last, finish < 1.0 ? 1.0 : finish);
+}
+
+// An unplugged receiver (the far end gone) fails every read at once; the
+// cycle's own sleeps keep it to about one cycle a second, never a busy loop.
+TEST_F(ReceiveThread, UnpluggedReceiverEmptiesTheStateWithoutSpinning) {
+    WriteFileBytes("ThreadLog.txt", "");
+    Start();
+    {
+        ScriptedSender sender(pty.master(), [](int n) { return NmeaBurst(n); });
+        std::this_thread::sleep_for(milliseconds(1900));
+    }
+    ASSERT_FALSE(StateIsEmpty(TakeReceiverSnapshot()));
+    pty.CloseFarEnd();
+    const auto unplugged = Clock::now();
+    while (!StateIsEmpty(TakeReceiverSnapshot()) && SecondsSince(unplugged) < 4.0)
+        std::this_thread::sleep_for(milliseconds(10));
+    EXPECT_LT(SecondsSince(unplugged), 3.0);
+    std::this_thread::sleep_for(milliseconds(3000));
+    Stop();
+    ASSERT_TRUE(WaitForReceiveLoops(5000));
+    const std::string log = ReadFileBytes("ThreadLog.txt");
+    int cycles = 0;
+    for (size_t at = 0; (at = log.find("Start Thread : ", at)) != std::string::npos; ++at)
+        ++cycles;
+    EXPECT_GE(cycles, 4);
+    EXPECT_LE(cycles, 9); // about 2 + 3 + up to 3 seconds of one-second cycles
 }
 
 // Connections started and stopped as fast as the main window can, while a
