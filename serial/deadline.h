@@ -10,7 +10,7 @@ namespace portavel {
 int64_t MonotonicNs();
 
 class Deadline {
-  public:
+public:
     static Deadline Never() { return Deadline(kNever); }
     static Deadline AtNs(int64_t atNs) { return Deadline(atNs); }
     // milliseconds after nowNs; huge values saturate to Never.
@@ -23,7 +23,7 @@ class Deadline {
     // (so a wait never ends just short of the deadline), at most INT_MAX.
     int pollTimeoutMs(int64_t nowNs) const;
 
-  private:
+private:
     static constexpr int64_t kNever = INT64_MAX;
     explicit Deadline(int64_t at) : at_(at) {}
     int64_t at_;

@@ -32,7 +32,7 @@ enum class RegisterResult { Registered, DeviceBusy, TableFull, NoResources };
 RegisterResult RegisterPort(UniqueFd fd, const DeviceKey& key, bool pseudoTerminal, HANDLE* handle);
 
 class PortRef {
-  public:
+public:
     PortRef() = default;
     ~PortRef() { release(); }
     PortRef(PortRef&& other) noexcept;
@@ -53,7 +53,7 @@ class PortRef {
     std::mutex& readLock() const;
     std::mutex& writeLock() const;
 
-  private:
+private:
     friend PortRef AcquirePort(HANDLE handle);
     void release();
     int slot_ = -1;

@@ -7,7 +7,7 @@
 namespace portavel {
 
 class UniqueFd {
-  public:
+public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { reset(); }
@@ -32,7 +32,7 @@ class UniqueFd {
         return result;
     }
 
-  private:
+private:
     int fd_ = -1;
 };
 

@@ -79,7 +79,7 @@ inline void WriteAllTo(int fd, const std::string& bytes, const std::atomic<bool>
 // Sends burst(n) for n = 0, 1, 2, ... at a fixed period from its start and
 // remembers when the last byte of each left.
 class ScriptedSender {
-  public:
+public:
     using Clock = std::chrono::steady_clock;
 
     ScriptedSender(int fd, std::function<std::string(int)> burst,
@@ -102,7 +102,7 @@ class ScriptedSender {
         return sent_;
     }
 
-  private:
+private:
     void Run() {
         auto next = Clock::now();
         for (int n = 0; !stop_; ++n) {

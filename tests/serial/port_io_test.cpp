@@ -39,7 +39,7 @@ ReadOutcome Read(HANDLE handle, DWORD count) {
 }
 
 class PortIo : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         pty.LinkAs("COM3");
         handle = OpenComPort("COM3");

@@ -7,7 +7,7 @@
 #include "portavel.h"
 
 class PtyPort {
-  public:
+public:
     PtyPort();
     ~PtyPort();
     PtyPort(const PtyPort&) = delete;
@@ -25,7 +25,7 @@ class PtyPort {
     int slave() const { return slave_; } // our own descriptor on the port side
     const std::string& slaveName() const { return slaveName_; }
 
-  private:
+private:
     int master_ = -1;
     int slave_ = -1;
     std::string slaveName_;
