@@ -31,11 +31,17 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-int TaskCount() {
+// Threads of this process that run a receive loop (Qt names them after the class).
+int ReceiveThreadCount() {
     int count = 0;
     if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(dir))
-            count += entry->d_name[0] != '.';
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] == '.')
+                continue;
+            const std::string comm =
+                ReadFileBytes(std::string("/proc/self/task/") + entry->d_name + "/comm");
+            count += comm == "TavrelGpsThread\n";
+        }
         closedir(dir);
     }
     return count;
@@ -284,7 +290,7 @@ TEST_F(ReceiveThread, UnpluggedReceiverEmptiesTheStateWithoutSpinning) {
 // reader copies the state: one loop at a time, nothing left behind.
 TEST_F(ReceiveThread, RapidHandoverLeavesNothingBehind) {
     const int descriptors = OpenDescriptorCount();
-    const int tasks = TaskCount();
+    EXPECT_EQ(ReceiveThreadCount(), 0);
     ScriptedSender sender(pty.master(), [](int n) { return NmeaBurst(n); });
     // Cycles that start mid-burst may mix two bursts, so the reader only copies.
     std::atomic<bool> reading{true};
@@ -307,6 +313,7 @@ TEST_F(ReceiveThread, RapidHandoverLeavesNothingBehind) {
     // The GUI thread never waits for an old loop's last cycle.
     EXPECT_LT(SecondsSince(switching), 5.0);
     HANDLE last = handles.back();
+    EXPECT_GE(ReceiveThreadCount(), 1); // the newest loop, at least
 
     // The newest loop takes over and reads bursts.
     const auto waiting = Clock::now();
@@ -326,9 +333,9 @@ TEST_F(ReceiveThread, RapidHandoverLeavesNothingBehind) {
     EXPECT_EQ(Com_SR_Buf.PortHandle, last);
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
     const auto settling = Clock::now(); // an OS thread may outlive its object briefly
-    while (TaskCount() > tasks && SecondsSince(settling) < 3.0)
+    while (ReceiveThreadCount() > 0 && SecondsSince(settling) < 3.0)
         std::this_thread::sleep_for(milliseconds(20));
-    EXPECT_EQ(TaskCount(), tasks);
+    EXPECT_EQ(ReceiveThreadCount(), 0);
 }
 
 } // namespace
