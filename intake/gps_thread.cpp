@@ -95,8 +95,9 @@ void TavrelGpsThread::Cycle() {
         // This thread is the only writer, so it may read the slots without the lock.
         g_threadTrace.Line("Receive Data Length = %d\r\n",
                            static_cast<int>(Com_SR_Buf.ReceiveLength));
+        // Bounded: a slot need not hold a zero within its width.
         for (const auto& line : state.SentenceLines)
-            g_threadTrace.Line("%s\r\n", line);
+            g_threadTrace.Line("%.*s\r\n", kSentenceLineWidth, line);
         elapsed = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
         g_threadTrace.Line("Finish Check : %15.10f seconds\r\n", elapsed);
         // Traced pacing keeps one line per millisecond step.
