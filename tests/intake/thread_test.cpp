@@ -162,6 +162,36 @@ TEST_F(ReceiveThread, BurstEverySecondRefreshesTheStateOncePerSecond) {
     EXPECT_LE(changes.front().utc, BurstUtc(1));
 }
 
+TEST_F(ReceiveThread, CyclesStayWithAReceiverWhoseSecondIsShort) {
+    // A receiver clock a little fast (or a cycle that overruns its second)
+    // would slowly push the bulk read into the next burst; every batch must
+    // still be one whole burst.
+    ScriptedSender sender(
+        pty.master(), [](int n) { return NmeaBurst(n); }, milliseconds(960));
+    Start();
+    const auto start = Clock::now();
+    ReceiverState seen{};
+    uint64_t batch = 0, lastBatch = 0;
+    int wholeBursts = 0;
+    while (SecondsSince(start) < 24.0) {
+        TakeReceiverSnapshot(seen, &batch);
+        if (batch != lastBatch && seen.SentenceLines[0][0] != '\0') {
+            lastBatch = batch;
+            const std::string utc(SlotView(seen.Gga.UtcTime));
+            ASSERT_EQ(std::string(seen.SentenceLines[0]).rfind("$GPGGA," + utc, 0), 0u)
+                << "batch " << batch << " starts mid-burst: " << seen.SentenceLines[0];
+            ASSERT_EQ(std::string(seen.SentenceLines[8]).rfind("$GPZDA," + utc, 0), 0u)
+                << "batch " << batch << " does not end with its burst";
+            ASSERT_EQ(seen.SentenceLines[9][0], '\0') << "batch " << batch << " holds two bursts";
+            ++wholeBursts;
+        }
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    Stop();
+    sender.Stop();
+    EXPECT_GE(wholeBursts, 20);
+}
+
 TEST_F(ReceiveThread, SilentReceiverEmptiesEverySlotWithinOneCycle) {
     {
         const std::string burst = NmeaBurst(5);
