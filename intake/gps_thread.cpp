@@ -27,6 +27,15 @@ std::mutex g_countMutex;
 std::condition_variable g_countChanged;
 int g_liveLoops = 0;
 
+// A cycle that finds its first byte already waiting started after the burst
+// did. Cycles last at least a second, so without a correction such a start
+// drifts later with every cycle until the bulk read takes the head of the
+// next burst too and a sentence is cut in two. Ending that cycle early lets
+// the next one wait for its burst again.
+constexpr double kCycleSeconds = 1.0;
+constexpr double kResyncCycleSeconds = 0.9;
+constexpr double kWaitingByteSeconds = 0.005;
+
 void SleepMs(long ms) {
     timespec t{ms / 1000, (ms % 1000) * 1000000L};
     while (nanosleep(&t, &t) != 0) {
@@ -70,9 +79,11 @@ void TavrelGpsThread::Cycle() {
     // Wait up to 995 ms for the first byte of a burst.
     Set_TimeOut_WIN(Com_SR_Buf.PortHandle, 5, 0, 995, 5, 10);
     RsReceive_WIN(Com_SR_Buf.PortHandle, 1, &Com_SR_Buf.ReceiveLength, Com_SR_Buf.ReceiveBuffer);
-    if (g_threadTrace.active())
-        g_threadTrace.Line("[0] Byte: %15.10f seconds\r\n",
-                           Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0));
+    const double firstByte = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
+    g_threadTrace.Line("[0] Byte: %15.10f seconds\r\n", firstByte);
+    const double cycleSeconds = Com_SR_Buf.ReceiveLength == 1 && firstByte < kWaitingByteSeconds
+                                    ? kResyncCycleSeconds
+                                    : kCycleSeconds;
 
     // Let the burst land, then take it in one read.
     Set_TimeOut_WIN(Com_SR_Buf.PortHandle, 100, 0, 200, 5, 10);
@@ -95,12 +106,13 @@ void TavrelGpsThread::Cycle() {
         // This thread is the only writer, so it may read the slots without the lock.
         g_threadTrace.Line("Receive Data Length = %d\r\n",
                            static_cast<int>(Com_SR_Buf.ReceiveLength));
+        // Bounded: a slot need not hold a zero within its width.
         for (const auto& line : state.SentenceLines)
-            g_threadTrace.Line("%s\r\n", line);
+            g_threadTrace.Line("%.*s\r\n", kSentenceLineWidth, line);
         elapsed = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
         g_threadTrace.Line("Finish Check : %15.10f seconds\r\n", elapsed);
         // Traced pacing keeps one line per millisecond step.
-        while (elapsed < 1.0) {
+        while (elapsed < cycleSeconds) {
             SleepMs(1);
             elapsed = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
             g_threadTrace.Line("Delay : %15.10f seconds\r\n", elapsed);
@@ -108,9 +120,9 @@ void TavrelGpsThread::Cycle() {
     } else {
         // Untraced: the same cycle length in one sleep (at least one millisecond).
         elapsed = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
-        long remaining = static_cast<long>((1.0 - elapsed) * 1000.0 + 0.999);
+        long remaining = static_cast<long>((cycleSeconds - elapsed) * 1000.0 + 0.999);
         SleepMs(remaining < 1 ? 1 : remaining);
-        while (Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0) < 1.0)
+        while (Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0) < cycleSeconds)
             SleepMs(1);
     }
 }

@@ -15,6 +15,12 @@
  *   read total     multiplier x count + constant for the whole read;
  *   write total    multiplier x count + constant for the whole write.
  * A read or write that runs out of time returns what it moved, with 2633.
+ * With every read timeout 0 a read waits until count bytes have arrived; it
+ * still ends at once when the port is closed or the device goes away.
+ *
+ * Threads: a read and a write on one handle may run at the same time; two
+ * reads (or two writes) on one handle take turns. Trace lines from several
+ * threads never mix inside a line.
  */
 #ifndef PORTAVEL_H
 #define PORTAVEL_H
@@ -54,18 +60,24 @@ PORTAVEL_API int SetComPort_WIN(int portNumber, char* portName);
  *             7:128000 8:2400 9:4800, other: 9600
  *   byte size 0:5 1:6 2:7 3:8, other: 8
  *   parity    0:even 1:none 2:odd 3:mark 4:space, other: none
- *   stop bits 0:1 1:1.5 2:2, other: 2
+ *   stop bits 0:1 1:1.5 2:2, other: 2   (termios has no 1.5: the line gets 2,
+ *             which a 16550 sends as 1.5 with 5-bit bytes)
  * A name shorter than 4 or longer than 5 characters becomes "COM1" in the
- * caller's buffer. *handleOut receives the handle as soon as the device is
- * open (INVALID_HANDLE_VALUE when the open failed) and keeps it when a later
- * step fails. Returns 0, 2626 (open), 2627 (not a terminal), 2628 (line
+ * caller's buffer. Raw mode; every other line setting stays as the device had
+ * it. A pseudo-terminal always carries 8 bits without parity, so there the
+ * byte size and parity are not required to stick. *handleOut receives the
+ * handle as soon as the device is open (INVALID_HANDLE_VALUE when the open
+ * failed) and keeps it when a later step fails. Returns 0, 2626 (open; also
+ * when the device is already open), 2627 (not a terminal), 2628 (line
  * settings refused) or 2630 (timeouts). All five timeouts end at 3000 ms. */
 PORTAVEL_API int InitRs232_WIN(char* portName, HANDLE* handleOut, unsigned baudIndex,
                                int byteSizeIndex, unsigned parityIndex, int stopBitsIndex);
 
-/* Writes count bytes. 0 when all were written; 2633 when the write total
+/* Writes count bytes. A byte counts as written once the device's output
+ * queue has taken it. 0 when all were written; 2633 when the write total
  * timeout ran out first (what was written stays written); 2632 when the
- * write failed (both directions are then purged). */
+ * write failed or the handle is not open (both directions of an open port
+ * are then purged). */
 PORTAVEL_API int RsRequest_WIN(HANDLE handle, DWORD count, const unsigned char* data);
 
 /* Reads up to count bytes into data; *bytesRead receives the number read.

@@ -42,7 +42,7 @@ int64_t NowMs() {
 }
 
 class Output {
-  public:
+public:
     std::size_t pending() const { return bytes_.size() - at_; }
     void add(const std::string& more) {
         if (at_ == bytes_.size()) {
@@ -68,15 +68,27 @@ class Output {
         return true;
     }
 
-  private:
+private:
     std::string bytes_;
     std::size_t at_ = 0;
 };
 
 class SimLoop {
-  public:
+public:
     SimLoop(const SimOptions& options, SimPort& port, int signalFd)
-        : options_(options), port_(port), signalFd_(signalFd), sim_(options.sim) {}
+        : options_(options), port_(port), signalFd_(signalFd), sim_(options.sim) {
+        if (!options.recordPath.empty()) {
+            record_ = std::fopen(options.recordPath.c_str(), "ab");
+            if (record_ == nullptr)
+                Log("record %s: %s", options.recordPath.c_str(), std::strerror(errno));
+        }
+    }
+    ~SimLoop() {
+        if (record_ != nullptr)
+            std::fclose(record_);
+    }
+    SimLoop(const SimLoop&) = delete;
+    SimLoop& operator=(const SimLoop&) = delete;
 
     // Returns the exit status.
     int run() {
@@ -143,7 +155,7 @@ class SimLoop {
         }
     }
 
-  private:
+private:
     void sendBurst(int64_t dueMs) {
         const std::string burst = sim_.nextBurst(UtcStampFromEpochMs(dueMs));
         if (!attached_ || burst.empty())
@@ -153,6 +165,10 @@ class SimLoop {
             output_.clear();
         }
         output_.add(burst);
+        if (record_ != nullptr) {
+            std::fwrite(burst.data(), 1, burst.size(), record_);
+            std::fflush(record_);
+        }
         if (!output_.writeTo(port_.fd()) && port_.isPseudoTerminal())
             detach();
     }
@@ -182,6 +198,7 @@ class SimLoop {
     GpsSimulator sim_;
     Output output_;
     bool attached_ = false;
+    std::FILE* record_ = nullptr;
 };
 
 } // namespace

@@ -30,6 +30,8 @@ verdicts are logged to stderr. Stops cleanly on SIGINT, SIGTERM or SIGHUP.
   --burst-bytes N      pad every burst to at least N bytes with $GPTXT lines
   --silent-after SECONDS  stop talking after this long, like an unplugged receiver
   --flood              write sentences continuously, as fast as the line takes them
+  --record FILE        append every burst written to the line to FILE (for tests
+                       that compare what the program saw with what was sent)
   --help               this text
 
 Output mask bits ($PXEMSNM,hhhh,rr): 0001 GGA, 0002 GLL, 0004 VTG, 0008 GSA,
@@ -160,6 +162,12 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
             if (value.empty())
                 return bad();
             options.device = value;
+        } else if (name == "--record") {
+            if (!take())
+                return false;
+            if (value.empty())
+                return bad();
+            options.recordPath = value;
         } else if (name == "--replay") {
             if (!take())
                 return false;

@@ -15,6 +15,7 @@ struct SimOptions {
     int periodMs = 1000;    // one burst per period, aligned to the UTC clock
     bool flood = false;     // write sentences as fast as the line takes them
     std::string replayPath; // loaded into sim.replay by the caller
+    std::string recordPath; // every burst written to the line is appended here
     bool help = false;
 };
 

@@ -91,6 +91,10 @@ TEST(ParserSlots, ShorterValueReplacesWholeSlotAndEmptyFieldEmptiesIt) {
     EXPECT_TRUE(AllZero(p.state.Gsv.Azimuth[0] + 1, 3));
     p.Feed("$GPGGA,123519,,,,,0,00,,,M,,M,,*00\r\n");
     EXPECT_TRUE(SlotEmpty(p.state.Gga.Latitude));
+    EXPECT_TRUE(SlotEmpty(p.state.Gga.NorthSouth));
+    p.Feed("$GPRMC,1,A,2\r\n");
+    p.Feed("$GPRMC,1,,2\r\n"); // one-character slots empty too
+    EXPECT_TRUE(SlotEmpty(p.state.Rmc.Status));
     EXPECT_TRUE(SlotEmpty(p.state.Gga.Longitude));
 }
 

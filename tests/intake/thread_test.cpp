@@ -1,0 +1,377 @@
+// The receive thread over a pseudo-terminal with a scripted receiver: the
+// paced cycle, its trace, and the handover between connections. Timings are
+// bounds with wide margins; each test takes a few seconds of real cycles.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <dirent.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gps_thread.h"
+#include "nmea_parser.h"
+#include "pty_port.h"
+#include "receiver_state.h"
+#include "scripted_receiver.h"
+#include "slot_text.h"
+#include "test_support.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Threads of this process that run a receive loop (Qt names them after the class).
+int ReceiveThreadCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] == '.')
+                continue;
+            const std::string comm =
+                ReadFileBytes(std::string("/proc/self/task/") + entry->d_name + "/comm");
+            count += comm == "TavrelGpsThread\n";
+        }
+        closedir(dir);
+    }
+    return count;
+}
+
+void ClearState() {
+    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
+    std::memset(&SharedReceiverState(), 0, sizeof(ReceiverState));
+}
+
+bool StateIsEmpty(const ReceiverState& state) {
+    static const ReceiverState empty{};
+    return std::memcmp(&state, &empty, sizeof state) == 0;
+}
+
+// Stops loops the way the main window does, then runs the GUI thread's event
+// processing until every thread object has freed itself.
+bool AllThreadsGone(const std::vector<QPointer<TavrelGpsThread>>& threads, int timeoutMs) {
+    const auto start = Clock::now();
+    while (SecondsSince(start) * 1000 < timeoutMs) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (std::all_of(threads.begin(), threads.end(), [](const auto& t) { return t.isNull(); }))
+            return true;
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    return false;
+}
+
+std::vector<std::string> LogLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t at = 0;
+    for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
+}
+
+// The value of a timing line "<label> : %15.10f seconds", or -1 when the line is not one.
+double TimingValue(const std::string& line, const std::string& label) {
+    if (line.rfind(label, 0) != 0 || line.size() != label.size() + 15 + 8 ||
+        line.compare(line.size() - 8, 8, " seconds") != 0)
+        return -1;
+    return std::stod(line.substr(label.size(), 15));
+}
+
+class ReceiveThread : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearState();
+        pty.LinkAs("COM3");
+    }
+    void TearDown() override {
+        for (const auto& t : threads)
+            if (!t.isNull())
+                t->requestInterruption();
+        for (HANDLE h : handles)
+            RsClose_WIN(h);
+        EXPECT_TRUE(WaitForReceiveLoops(5000));
+        EXPECT_TRUE(AllThreadsGone(threads, 5000));
+    }
+
+    TavrelGpsThread* Start() {
+        handles.push_back(OpenComPort("COM3"));
+        auto* thread = new TavrelGpsThread(handles.back());
+        threads.emplace_back(thread);
+        return thread;
+    }
+    // Ends the newest loop as the main window does: request, close, no wait.
+    void Stop() {
+        threads.back()->requestInterruption();
+        RsClose_WIN(handles.back());
+        handles.pop_back();
+    }
+
+    TempWorkDir dir;
+    PtyPort pty;
+    std::vector<HANDLE> handles;
+    std::vector<QPointer<TavrelGpsThread>> threads;
+};
+
+TEST_F(ReceiveThread, BurstEverySecondRefreshesTheStateOncePerSecond) {
+    ScriptedSender sender(pty.master(), [](int n) { return NmeaBurst(n); });
+    Start();
+    struct Change {
+        double at;
+        std::string utc;
+        uint64_t batch;
+    };
+    std::vector<Change> changes;
+    const auto start = Clock::now();
+    ReceiverState seen{};
+    uint64_t batch = 0;
+    while (SecondsSince(start) < 6.5) {
+        TakeReceiverSnapshot(seen, &batch);
+        const std::string utc(SlotView(seen.Gga.UtcTime));
+        // One batch is one whole burst: its parts agree with each other.
+        ASSERT_EQ(utc, std::string(SlotView(seen.Rmc.UtcTime)));
+        if (!utc.empty()) {
+            ASSERT_EQ(std::string(seen.SentenceLines[0]).rfind("$GPGGA," + utc, 0), 0u);
+        }
+        if (changes.empty() ? !utc.empty() : utc != changes.back().utc)
+            changes.push_back({SecondsSince(start), utc, batch});
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    Stop();
+    sender.Stop();
+
+    ASSERT_GE(changes.size(), 5u);
+    // Each burst from the second on shows up once, in order, about a second apart.
+    for (size_t i = 1; i < changes.size(); ++i) {
+        const int previous = std::stoi(changes[i - 1].utc.substr(4, 2));
+        EXPECT_EQ(changes[i].utc, BurstUtc(previous + 1));
+        EXPECT_EQ(changes[i].batch, changes[i - 1].batch + 1); // one cycle per burst
+        const double gap = changes[i].at - changes[i - 1].at;
+        EXPECT_GT(gap, 0.6);
+        EXPECT_LT(gap, 1.4);
+    }
+    EXPECT_LE(changes.front().utc, BurstUtc(1));
+}
+
+TEST_F(ReceiveThread, CyclesStayWithAReceiverWhoseSecondIsShort) {
+    // A receiver clock a little fast (or a cycle that overruns its second)
+    // would slowly push the bulk read into the next burst; every batch must
+    // still be one whole burst.
+    ScriptedSender sender(
+        pty.master(), [](int n) { return NmeaBurst(n); }, milliseconds(960));
+    Start();
+    const auto start = Clock::now();
+    ReceiverState seen{};
+    uint64_t batch = 0, lastBatch = 0;
+    int wholeBursts = 0;
+    while (SecondsSince(start) < 24.0) {
+        TakeReceiverSnapshot(seen, &batch);
+        if (batch != lastBatch && seen.SentenceLines[0][0] != '\0') {
+            lastBatch = batch;
+            const std::string utc(SlotView(seen.Gga.UtcTime));
+            ASSERT_EQ(std::string(seen.SentenceLines[0]).rfind("$GPGGA," + utc, 0), 0u)
+                << "batch " << batch << " starts mid-burst: " << seen.SentenceLines[0];
+            ASSERT_EQ(std::string(seen.SentenceLines[8]).rfind("$GPZDA," + utc, 0), 0u)
+                << "batch " << batch << " does not end with its burst";
+            ASSERT_EQ(seen.SentenceLines[9][0], '\0') << "batch " << batch << " holds two bursts";
+            ++wholeBursts;
+        }
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    Stop();
+    sender.Stop();
+    EXPECT_GE(wholeBursts, 20);
+}
+
+TEST_F(ReceiveThread, SilentReceiverEmptiesEverySlotWithinOneCycle) {
+    {
+        const std::string burst = NmeaBurst(5);
+        std::lock_guard<std::mutex> lock(ReceiverStateMutex());
+        ParseNmeaBatch(reinterpret_cast<const unsigned char*>(burst.data()),
+                       static_cast<uint32_t>(burst.size()), SharedReceiverState());
+    }
+    ASSERT_FALSE(StateIsEmpty(TakeReceiverSnapshot()));
+    const auto start = Clock::now();
+    Start();
+    double emptiedAt = -1;
+    while (SecondsSince(start) < 4.0 && emptiedAt < 0) {
+        if (StateIsEmpty(TakeReceiverSnapshot()))
+            emptiedAt = SecondsSince(start);
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    // The first cycle waits 995 ms, sleeps 500 ms and reads for 200 ms more.
+    EXPECT_GT(emptiedAt, 1.2);
+    EXPECT_LT(emptiedAt, 3.0);
+    Stop();
+    ASSERT_TRUE(WaitForReceiveLoops(5000));
+    EXPECT_EQ(Com_SR_Buf.ReceiveLength, 1u); // the batch of one zero byte
+    EXPECT_EQ(Com_SR_Buf.ReceiveBuffer[0], 0);
+}
+
+TEST_F(ReceiveThread, LongBurstFillsOneBatchAndItsRestHeadsTheNext) {
+    WriteFileBytes("ThreadLog.txt", ""); // the trace shows each batch
+    const std::string burst = NmeaBurst(7, 1300);
+    ASSERT_GT(burst.size(), 1200u);
+    Start();
+    std::this_thread::sleep_for(milliseconds(100));
+    WriteAllTo(pty.master(), burst);
+    std::this_thread::sleep_for(milliseconds(2600));
+    Stop();
+    ASSERT_TRUE(WaitForReceiveLoops(5000));
+
+    const std::vector<std::string> log = LogLines(ReadFileBytes("ThreadLog.txt"));
+    std::vector<std::string> lengths;
+    std::vector<std::string> firstSlots;
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (log[i].rfind("Com_SR_Buf.ReceiveLength = ", 0) == 0)
+            lengths.push_back(log[i].substr(27));
+        if (log[i].rfind("Receive Data Length = ", 0) == 0 && i + 1 < log.size())
+            firstSlots.push_back(log[i + 1]);
+    }
+    ASSERT_GE(lengths.size(), 2u);
+    EXPECT_EQ(lengths[0], "1024");
+    EXPECT_EQ(lengths[1], std::to_string(burst.size() - 1024));
+    const std::vector<std::string> lines = LogLines(burst);
+    EXPECT_EQ(firstSlots[0], lines[0]);
+    // The next batch starts mid-line; the parser skips to its first '$'.
+    const std::string rest = burst.substr(1024);
+    const size_t dollar = rest.find('$');
+    EXPECT_EQ(firstSlots[1], rest.substr(dollar, rest.find("\r\n", dollar) - dollar));
+}
+
+TEST_F(ReceiveThread, TerminateDuringTheFirstByteWaitStillEndsTheCycle) {
+    WriteFileBytes("ThreadLog.txt", "");
+    const std::string burst = NmeaBurst(42);
+    const auto start = Clock::now();
+    TavrelGpsThread* thread = Start();
+    std::this_thread::sleep_for(milliseconds(100));
+    thread->requestInterruption(); // while it waits for the first byte
+    std::this_thread::sleep_for(milliseconds(50));
+    WriteAllTo(pty.master(), burst);
+    ASSERT_TRUE(WaitForReceiveLoops(5000));
+    const double ended = SecondsSince(start);
+    EXPECT_GE(ended, 0.95); // paced to a full second
+    EXPECT_LT(ended, 3.0);
+    EXPECT_EQ(std::string(SlotView(TakeReceiverSnapshot().Gga.UtcTime)), BurstUtc(42));
+
+    // The trace of exactly one cycle.
+    const std::vector<std::string> log = LogLines(ReadFileBytes("ThreadLog.txt"));
+    ASSERT_GE(log.size(), 15u);
+    EXPECT_EQ(log[0], "Start Thread :    0.0000000000 seconds");
+    const double firstByte = TimingValue(log[1], "[0] Byte: ");
+    EXPECT_GT(firstByte, 0.1);
+    EXPECT_LT(firstByte, 0.995);
+    EXPECT_EQ(log[2], "Com_SR_Buf.ReceiveLength = " + std::to_string(burst.size()));
+    EXPECT_EQ(log[3], "Receive Data Length = " + std::to_string(burst.size()));
+    const std::vector<std::string> lines = LogLines(burst);
+    for (size_t slot = 0; slot < 10; ++slot)
+        EXPECT_EQ(log[4 + slot], slot < lines.size() ? lines[slot] : "") << slot;
+    const double finish = TimingValue(log[14], "Finish Check : ");
+    EXPECT_GE(finish, firstByte + 0.5);
+    // A loaded machine may finish past one second; then pacing has nothing to do.
+    EXPECT_EQ(finish<1.0, log.size()> 15);
+    double last = finish;
+    for (size_t i = 15; i < log.size(); ++i) {
+        const double delay = TimingValue(log[i], "Delay : ");
+        ASSERT_GE(delay, 0) << log[i];
+        EXPECT_GE(delay - last, 0.00095); // one line per millisecond step
+        EXPECT_EQ(delay >= 1.0, i + 1 == log.size()) << "pacing stops at one second";
+        last = delay;
+    }
+    EXPECT_GE(last, finish < 1.0 ? 1.0 : finish);
+}
+
+// An unplugged receiver (the far end gone) fails every read at once; the
+// cycle's own sleeps keep it to about one cycle a second, never a busy loop.
+TEST_F(ReceiveThread, UnpluggedReceiverEmptiesTheStateWithoutSpinning) {
+    WriteFileBytes("ThreadLog.txt", "");
+    Start();
+    {
+        ScriptedSender sender(pty.master(), [](int n) { return NmeaBurst(n); });
+        std::this_thread::sleep_for(milliseconds(1900));
+    }
+    ASSERT_FALSE(StateIsEmpty(TakeReceiverSnapshot()));
+    pty.CloseFarEnd();
+    const auto unplugged = Clock::now();
+    while (!StateIsEmpty(TakeReceiverSnapshot()) && SecondsSince(unplugged) < 4.0)
+        std::this_thread::sleep_for(milliseconds(10));
+    EXPECT_LT(SecondsSince(unplugged), 3.0);
+    std::this_thread::sleep_for(milliseconds(3000));
+    Stop();
+    ASSERT_TRUE(WaitForReceiveLoops(5000));
+    const std::string log = ReadFileBytes("ThreadLog.txt");
+    int cycles = 0;
+    for (size_t at = 0; (at = log.find("Start Thread : ", at)) != std::string::npos; ++at)
+        ++cycles;
+    EXPECT_GE(cycles, 4);
+    EXPECT_LE(cycles, 9); // about 2 + 3 + up to 3 seconds of one-second cycles
+}
+
+// Connections started and stopped as fast as the main window can, while a
+// reader copies the state: one loop at a time, nothing left behind.
+TEST_F(ReceiveThread, RapidHandoverLeavesNothingBehind) {
+    const int descriptors = OpenDescriptorCount();
+    EXPECT_EQ(ReceiveThreadCount(), 0);
+    ScriptedSender sender(pty.master(), [](int n) { return NmeaBurst(n); });
+    // Cycles that start mid-burst may mix two bursts, so the reader only copies.
+    std::atomic<bool> reading{true};
+    std::atomic<int> copies{0};
+    std::thread reader([&] {
+        ReceiverState copy;
+        while (reading) {
+            TakeReceiverSnapshot(copy);
+            ++copies;
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+    });
+
+    const auto switching = Clock::now();
+    for (int i = 0; i < 100; ++i) {
+        if (!handles.empty())
+            Stop();
+        Start();
+    }
+    // The GUI thread never waits for an old loop's last cycle.
+    EXPECT_LT(SecondsSince(switching), 5.0);
+    HANDLE last = handles.back();
+    EXPECT_GE(ReceiveThreadCount(), 1); // the newest loop, at least
+
+    // The newest loop takes over and reads bursts.
+    const auto waiting = Clock::now();
+    std::string utc;
+    while (SecondsSince(waiting) < 6.0 && utc.empty()) {
+        std::this_thread::sleep_for(milliseconds(20));
+        utc = SlotView(TakeReceiverSnapshot().Gga.UtcTime);
+    }
+    EXPECT_FALSE(utc.empty());
+    Stop();
+    sender.Stop();
+    reading = false;
+    reader.join();
+    EXPECT_GT(copies, 100);
+    ASSERT_TRUE(WaitForReceiveLoops(5000));
+    ASSERT_TRUE(AllThreadsGone(threads, 5000));
+    EXPECT_EQ(Com_SR_Buf.PortHandle, last);
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);
+    const auto settling = Clock::now(); // an OS thread may outlive its object briefly
+    while (ReceiveThreadCount() > 0 && SecondsSince(settling) < 3.0)
+        std::this_thread::sleep_for(milliseconds(20));
+    EXPECT_EQ(ReceiveThreadCount(), 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
