@@ -28,8 +28,9 @@ protected:
     void SetUp() override {
         clock_.start();
         sim_.setProgram(QStringLiteral(GPS_SIM_PATH));
-        // A first fix ten seconds after power-on; restarts scale with it.
-        sim_.setArguments({"--link", "COM3", "--fix-after", "10", "--seed", "7"});
+        // A first fix 20 s after power-on; a warm restart then takes 12.5 s,
+        // long enough for six ticks without a fix to start the search over.
+        sim_.setArguments({"--link", "COM3", "--fix-after", "20", "--seed", "7"});
         QObject::connect(&sim_, &QProcess::readyReadStandardError, [this] {
             pending_ += sim_.readAllStandardError().toStdString();
             for (std::size_t end; (end = pending_.find('\n')) != std::string::npos;) {
@@ -69,7 +70,7 @@ protected:
     void Send() { QTest::mouseClick(form_.findChild<QPushButton*>("SendBitBtn"), Qt::LeftButton); }
     // The fix time stands still for three ticks once the fix is in.
     QString ExpectFixTimeFrozen() {
-        EXPECT_TRUE(ProcessEventsUntil([] { return FixAcquired; }, 30000)) << "no fix";
+        EXPECT_TRUE(ProcessEventsUntil([] { return FixAcquired; }, 40000)) << "no fix";
         const QString atFix = FixTime();
         QTest::qWait(3200);
         EXPECT_TRUE(FixAcquired);
@@ -129,9 +130,12 @@ TEST_F(GpsSimSession, ReceivesTicksAndSendsCommandsTheReceiverAccepts) {
     EXPECT_NE(FixTime(), duringPause) << "the timer ticked during the pause";
     EXPECT_TRUE(form_.findChild<QPushButton*>("SendBitBtn")->isEnabled());
 
-    // The warm restart started the search over; it ends at the next fix.
-    ExpectFixTimeFrozen();
-    EXPECT_LT(FixTime(), "Fix Time : 00:00:15");
+    // The warm restart started the search over: once the last fix has gone
+    // stale the clock counts again, and it stops at the next fix.
+    ASSERT_TRUE(ProcessEventsUntil(
+        [this] { return !FixAcquired && FixTime() > "Fix Time : 00:00:00"; }, 20000))
+        << FixTime().toStdString();
+    EXPECT_LT(ExpectFixTimeFrozen(), "Fix Time : 00:00:15");
 
     for (const SimLine& line : lines_)
         EXPECT_EQ(line.text.find("error:"), std::string::npos) << line.text;
