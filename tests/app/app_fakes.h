@@ -4,10 +4,16 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QString>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <ostream>
+#include <poll.h>
+#include <pty.h>
+#include <stdexcept>
 #include <string>
+#include <termios.h>
+#include <unistd.h>
 #include <vector>
 
 #include "port_connection.h"
@@ -62,6 +68,55 @@ inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs)
     }
     return true;
 }
+
+// A pseudo-terminal standing in for the receiver, reached through COMn.
+class PtyPort {
+public:
+    explicit PtyPort(int portNumber) {
+        char name[256] = {};
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        const std::string link = "COM" + std::to_string(portNumber);
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(name, link);
+    }
+    PtyPort(const PtyPort&) = delete;
+    PtyPort& operator=(const PtyPort&) = delete;
+    ~PtyPort() {
+        ::close(master_);
+        ::close(slave_);
+    }
+    void Send(const std::string& bytes) {
+        [[maybe_unused]] ssize_t n = ::write(master_, bytes.data(), bytes.size());
+    }
+    // What the program wrote, collected until `until` is in it or the time is up.
+    std::string Received(const std::string& until, int timeoutMs) {
+        QElapsedTimer timer;
+        timer.start();
+        while (received_.find(until) == std::string::npos && timer.elapsed() < timeoutMs) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 50) == 1) {
+                char buffer[256];
+                const ssize_t n = ::read(master_, buffer, sizeof buffer);
+                if (n > 0)
+                    received_.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        return received_;
+    }
+
+    // The line speed the program set on the port.
+    speed_t Speed() const {
+        termios t{};
+        tcgetattr(slave_, &t);
+        return cfgetospeed(&t);
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string received_;
+};
 
 // Readable QStrings in test failures.
 inline void PrintTo(const QString& text, std::ostream* out) {

@@ -3,9 +3,6 @@
 #include <QThread>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -227,46 +224,6 @@ TEST_F(ConnectionTest, PortListShowsWhereEachPortLeads) {
     EXPECT_EQ(PortDeviceDescription(3), (fs::canonical("device")).string());
     EXPECT_EQ(PortDeviceDescription(4), "/nonexistent-quillmar/tty4 (missing)");
 }
-
-// A pseudo-terminal standing in for the receiver, reached through COMn.
-class PtyPort {
-public:
-    explicit PtyPort(int portNumber) {
-        char name[256] = {};
-        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
-        const std::string link = "COM" + std::to_string(portNumber);
-        fs::remove(link);
-        fs::create_symlink(name, link);
-    }
-    ~PtyPort() {
-        ::close(master_);
-        ::close(slave_);
-    }
-    void Send(const std::string& bytes) {
-        [[maybe_unused]] ssize_t n = ::write(master_, bytes.data(), bytes.size());
-    }
-    // What the program wrote, collected until `until` is in it or the time is up.
-    std::string Received(const std::string& until, int timeoutMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (received_.find(until) == std::string::npos && timer.elapsed() < timeoutMs) {
-            pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, 50) == 1) {
-                char buffer[256];
-                const ssize_t n = ::read(master_, buffer, sizeof buffer);
-                if (n > 0)
-                    received_.append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-        return received_;
-    }
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    std::string received_;
-};
 
 char SnapshotRmcStatus() {
     return TakeReceiverSnapshot().Rmc.Status[0];

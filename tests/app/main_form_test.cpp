@@ -16,6 +16,7 @@
 
 #include "app_fakes.h"
 #include "close_on_signal.h"
+#include "gps_thread.h"
 #include "main_trace.h"
 #include "notifier.h"
 #include "program_flags.h"
@@ -332,25 +333,42 @@ TEST_F(MainFormTest, TogglesShowTheirStateOnTheButtons) {
     EXPECT_EQ(form.Status().SoundTag, 1);
 }
 
-TEST_F(MainFormTest, TracedSessionWritesTheMainLog) {
+TEST_F(MainFormTest, TracedSessionOnAPortWritesTheMainLog) {
     WriteFileBytes("MainLog.txt", "from an earlier run");
+    PtyPort port(3);
     form.FormShow();
+    ChooseItem(Find<QComboBox>("ComPortComboBox"), "COM_3");
+    ASSERT_TRUE(form.ShowTimer->isActive());
+    EXPECT_EQ(port.Speed(), B9600);
+
+    // A new speed waits for the next start.
     form.LineMenuAction(LineMenu::BaudRate, "19200 bps")->trigger();
+    EXPECT_EQ(port.Speed(), B9600);
     form.ShowTimerTimer();
-    EXPECT_EQ(Find<QLineEdit>("FixTimeEdit")->text(), "Fix Time : 00:00:00");
     EXPECT_TRUE(Find<QLineEdit>("CurrentTimeEdit")->text().startsWith("Current Time : "));
     EXPECT_FALSE(Find<QLineEdit>("CurrentTimeEdit")->text().contains('\n'));
+    form.SendBitBtnClick();
+    EXPECT_NE(port.Received("\r\n", 5000).find("$PXEMSNM,0119,01*"), std::string::npos);
+
     form.StopComSpeedButtonClick();
-    form.ShowTimerTimer(); // after the stop: dropped
+    form.StartComSpeedButtonClick(); // after the stop the trace is closed
+    EXPECT_EQ(port.Speed(), B19200);
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "2 3,3,1,0,");
+    form.StopComSpeedButtonClick();
+    EXPECT_TRUE(WaitForReceiveLoops(5000));
 
     const std::string log = ReadFileBytes("MainLog.txt");
-    const std::string baud = "19200 bps By Set, iBaudRate = 3\r\n";
-    const std::string start = "Start Main Timer :    0.0000000000 seconds\r\n";
-    ASSERT_EQ(log.substr(0, baud.size() + start.size()), baud + start) << log;
-    const std::string rest = log.substr(baud.size() + start.size());
-    EXPECT_EQ(rest.rfind("Finish Main Timer : ", 0), 0u) << log;
-    EXPECT_EQ(rest.find("\r\n"), rest.size() - 2) << log;
-    EXPECT_TRUE(MainTraceEnabled());
+    const std::string head = "Use Thread To Receive!!!\r\n"
+                             "19200 bps By Set, iBaudRate = 3\r\n"
+                             "Start Main Timer :    0.0000000000 seconds\r\n"
+                             "Finish Main Timer : ";
+    const std::string tail = " seconds\r\n"
+                             "RsRequest_WIN, SendDataLen = 17\r\n"
+                             "RsRequest_WIN, statusRet = 0x0\r\n";
+    ASSERT_GT(log.size(), head.size() + tail.size()) << log;
+    EXPECT_EQ(log.substr(0, head.size()), head) << log;
+    EXPECT_EQ(log.substr(log.size() - tail.size()), tail) << log;
+    EXPECT_EQ(log.size() - head.size() - tail.size(), 15u) << "%15.10f: " << log;
 }
 
 TEST_F(MainFormTest, TerminationSignalClosesLikeTheCloseButton) {
