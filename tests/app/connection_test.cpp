@@ -194,6 +194,19 @@ TEST_F(ConnectionTest, StopTwiceOnlyResetsTheClockAndTheTimer) {
     EXPECT_EQ(ReadFileBytes("MainLog.txt"), "");
 }
 
+TEST_F(ConnectionTest, CloseFailureIsShownAndTheHandleKeptForTheNextTry) {
+    const HANDLE stale = reinterpret_cast<HANDLE>(0x5151);
+    connection.MainPortHandle = stale; // a handle the library does not know
+    for (int i = 1; i <= 2; ++i) {
+        connection.StopConnection();
+        ASSERT_EQ(notifier.shown.size(), static_cast<std::size_t>(i));
+        EXPECT_EQ(notifier.shown.back().kind, RecordingNotifier::Shown::Box);
+        EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_CLOSE_ERR");
+        EXPECT_EQ(notifier.shown.back().caption, "Quillmar Skyvane");
+        EXPECT_EQ(connection.MainPortHandle, stale);
+    }
+}
+
 TEST_F(ConnectionTest, MenuClicksSetTheirCodeOrTheFallbackAndTraceIt) {
     WriteFileBytes("MainLog.txt", "");
     trace.Setup();
