@@ -9,7 +9,6 @@
 #include "app_fakes.h"
 #include "gps_thread.h"
 #include "notifier.h"
-#include "receiver_commands.h"
 #include "receiver_state.h"
 #include "test_support.h"
 #include "trace_file.h"
@@ -242,7 +241,7 @@ char SnapshotRmcStatus() {
     return TakeReceiverSnapshot().Rmc.Status[0];
 }
 
-TEST_F(ConnectionTest, PortConnectionRunsTheReceiveLoopAndCarriesCommands) {
+TEST_F(ConnectionTest, PortConnectionRunsOneReceiveLoopAndHandsOverOnAPortChange) {
     PtyPort port(3);
     window.selectedPort = 2;
     connection.StartConnection();
@@ -264,11 +263,6 @@ TEST_F(ConnectionTest, PortConnectionRunsTheReceiveLoopAndCarriesCommands) {
             return SnapshotRmcStatus() == 'A';
         },
         10000));
-
-    // A command goes out on the same port.
-    CommandSender sender(connection, status, trace);
-    sender.SendBitBtnClick("02.$PXEMSNM,0119,01*");
-    EXPECT_NE(port.Received("\r\n", 5000).find("$PXEMSNM,0119,01*"), std::string::npos);
 
     // Another port: the old loop is told to stop, one loop runs on the new port.
     PtyPort second(4);

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <regex>
 
 #include "app_fakes.h"
 #include "notifier.h"
@@ -179,29 +178,6 @@ TEST_F(StatusTimerTest, CurrentTimeIsThePcsLocalTime) {
     else
         unsetenv("TZ");
     tzset();
-}
-
-TEST_F(StatusTimerTest, TracedTickHasItsStartAndFinishLines) {
-    Tick('V');
-    EXPECT_FALSE(FileExists("MainLog.txt"));
-
-    WriteFileBytes("MainLog.txt", "old");
-    trace.Setup();
-    Tick('V');
-    Tick('V');
-    const std::string log = ReadFileBytes("MainLog.txt");
-    const std::regex tick("Start Main Timer :    0\\.0000000000 seconds\r\n"
-                          "Finish Main Timer : +([0-9]+\\.[0-9]{10}) seconds\r\n");
-    auto begin = std::sregex_iterator(log.begin(), log.end(), tick);
-    int ticks = 0;
-    std::size_t covered = 0;
-    for (auto it = begin; it != std::sregex_iterator(); ++it) {
-        ++ticks;
-        covered += it->length();
-        EXPECT_LT(std::stod((*it)[1]), 0.5);
-    }
-    EXPECT_EQ(ticks, 2);
-    EXPECT_EQ(covered, log.size()) << log;
 }
 
 } // namespace
