@@ -1,0 +1,138 @@
+#include "location_cascade.h"
+
+#include <QString>
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+
+#include "notifier.h"
+#include "receiver_commands.h"
+
+namespace {
+
+int CompareIgnoringCase(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    return 0;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+void SortLikeListBox(std::vector<std::string>& items) {
+    std::stable_sort(items.begin(), items.end(), [](const std::string& a, const std::string& b) {
+        return CompareIgnoringCase(a, b) < 0;
+    });
+}
+
+std::optional<int> StrToInt(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    int base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == text.size())
+        return std::nullopt;
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = HexValue(text[i]);
+        if (digit < 0 || digit >= base)
+            return std::nullopt;
+        value = value * base + digit;
+        if (value > int64_t{INT32_MAX} + 1)
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value > INT32_MAX || value < INT32_MIN)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+const CityRow* FindPlace(std::string_view country, std::string_view city) {
+    for (const CityRow& row : CityTable) {
+        if (row.City != nullptr && row.Country != nullptr && city == row.City &&
+            country == row.Country)
+            return &row;
+    }
+    return FindCity(city);
+}
+
+LocationCascade::LocationCascade(LocationBoxes& boxes, CommandSender& commands)
+    : boxes_(boxes), commands_(commands) {}
+
+void LocationCascade::FillLocationLists() {
+    LocationLists lists = AllLocationLists();
+    SortLikeListBox(lists.countries);
+    SortLikeListBox(lists.cities);
+    boxes_.SetCountryItems(lists.countries);
+    boxes_.SetCityItems(lists.cities);
+}
+
+void LocationCascade::ZoneComboBoxChange(const std::string& zone) {
+    boxes_.SetCountryItems({});
+    boxes_.SetCityItems({});
+    boxes_.SetCountryText("Country");
+    boxes_.SetCityText("City");
+    LocationLists lists = ZoneLocationLists(zone);
+    SortLikeListBox(lists.countries);
+    SortLikeListBox(lists.cities);
+    boxes_.SetCountryItems(lists.countries);
+    boxes_.SetCityItems(lists.cities);
+}
+
+void LocationCascade::CountryComboBoxChange(const std::string& country) {
+    boxes_.SetCityItems({});
+    boxes_.SetCityText("City");
+    std::vector<std::string> cities = CountryCities(country);
+    SortLikeListBox(cities);
+    boxes_.SetCityItems(cities);
+}
+
+void LocationCascade::CityComboBoxChange(const std::string& city, const std::string& country,
+                                         const std::string& altitudeText) {
+    const CityRow* row = FindPlace(country, city);
+    if (row == nullptr)
+        return;
+    const std::optional<int> altitude = StrToInt(altitudeText);
+    if (!altitude) {
+        // The command box keeps its text and the pending restart its value.
+        CurrentNotifier().ShowError(QStringLiteral("'%1' is not a valid integer value")
+                                        .arg(QString::fromUtf8(altitudeText)));
+        return;
+    }
+    boxes_.SetCommandText(InitialPositionCommand(*row, *altitude));
+    commands_.RestartBeforeSend = true;
+}
+
+void LocationCascade::DatumsComboBoxChange(int index) {
+    commands_.RestartBeforeSend = false;
+    if (index >= 0 && index < kDatumCount)
+        boxes_.SetCommandText(DatumCommandTable[index]);
+}

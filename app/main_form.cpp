@@ -1,0 +1,594 @@
+#include "main_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "main_trace.h"
+#include "notifier.h"
+#include "program_flags.h"
+#include "tool_glyphs.h"
+#include "views.h"
+
+TMainForm* MainForm = nullptr;
+
+const char* const kCommandItems[19] = {
+    "01.$PXEMSNM,013F,01*", "02.$PXEMSNM,0119,01*", "03.$PXEMRDI,*",  "04.$PXEMSPS,0*",
+    "05.$PXEMSPS,1*",       "06.$PXEMSRT,C*",       "07.$PXEMSRT,W*", "08.$PXEMSRT,H*",
+    "09.$PXEMSRT,S*",       "10.$PXEMSRT,X*",       "11.$PXEMQVR,M*", "12.$PXEMQVR,A*",
+    "13.$PXEMQVR,N*",       "14.$PXEMQVR,R*",       "15.$PXEMQVR,U*", "16.$PXEMSLP*",
+    "17.$PXEMQVR*",         "18.$PXEMQTR,AQAS*",    "19.$PXEMQVR,V*",
+};
+
+namespace {
+
+// Colours of the design (0x00BBGGRR there).
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 128, 0);
+const QColor kSilver(192, 192, 192);
+
+constexpr int kToolButtonSize = 25;
+constexpr int kToolButtonTop = 4;
+constexpr int kSpeedBarHeight = 33;
+constexpr int kControlStripHeight = 90;
+
+// A hint of the form "short|long": the tooltip is the short part, the status
+// bar text the long one.
+void SetHint(QWidget* widget, const char* hint) {
+    const QString text = QString::fromLatin1(hint);
+    const int bar = text.indexOf(QLatin1Char('|'));
+    widget->setToolTip(bar < 0 ? text : text.left(bar));
+    widget->setStatusTip(bar < 0 ? text : text.mid(bar + 1));
+}
+
+void SetTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::ButtonText, colour);
+    palette.setColor(QPalette::Text, colour);
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+void ApplyLook(QToolButton* button, const ToggleLook& look) {
+    SetTextColour(button, look.colour);
+    SetHint(button, look.hint);
+}
+
+QComboBox* MakeComboBox(QWidget* parent, const char* name, int x, int y, int width,
+                        const QColor& textColour) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setEditable(true);
+    // The lists are the program's: typing never adds an item, and no
+    // completion rewrites what the user typed behind the handlers' backs.
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    box->setGeometry(x, y, width, 21);
+    box->setMaxVisibleItems(16);
+    SetTextColour(box, textColour);
+    return box;
+}
+
+void SetBoxItems(QComboBox* box, const QStringList& items, const QString& text) {
+    box->clear();
+    box->addItems(items);
+    box->setCurrentIndex(-1);
+    box->setEditText(text);
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name, int x, int y, int width, const char* text,
+                    bool readOnly) {
+    auto* edit = new QLineEdit(QString::fromLatin1(text), parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(x, y, width, 21);
+    edit->setReadOnly(readOnly);
+    return edit;
+}
+
+// The port list; it looks up where each COMn leads whenever it opens.
+class PortComboBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+    void RefreshDeviceHints() {
+        for (int i = 0; i < count(); ++i)
+            setItemData(i, QString::fromStdString(PortDeviceDescription(i + 1)), Qt::ToolTipRole);
+    }
+    void showPopup() override {
+        RefreshDeviceHints();
+        QComboBox::showPopup();
+    }
+};
+
+QStringList ToQStrings(const std::vector<std::string>& items) {
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(items.size()));
+    for (const std::string& item : items)
+        list.append(QString::fromLatin1(item));
+    return list;
+}
+
+void OpenView(bool& open, QWidget* (*create)()) {
+    // A window of this kind exists already: leave it where it is.
+    if (open)
+        return;
+    open = true;
+    QWidget* view = create();
+    view->show();
+    view->repaint();
+}
+
+} // namespace
+
+TMainForm::TMainForm(SystemClock* clock) {
+    MainForm = this;
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("."));
+    // The design's Windows fonts, by their closest metric twins here.
+    for (const char* family : {"MS Sans Serif", "Small Fonts"})
+        QFont::insertSubstitutions(QString::fromLatin1(family),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                    QStringLiteral("Helvetica")});
+    QFont formFont(QStringLiteral("MS Sans Serif"), 8);
+    formFont.setStyleHint(QFont::SansSerif);
+    setFont(formFont);
+
+    if (clock == nullptr) {
+        realClock_ = std::make_unique<RealSystemClock>();
+        clock = realClock_.get();
+    }
+    status_ = std::make_unique<StatusTimer>(*clock, MainTrace());
+    connection_ = std::make_unique<PortConnection>(static_cast<ConnectionWindow&>(*this), *status_,
+                                                   MainTrace());
+    commands_ = std::make_unique<CommandSender>(*connection_, *status_, MainTrace());
+    cascade_ = std::make_unique<LocationCascade>(static_cast<LocationBoxes&>(*this), *commands_);
+
+    ShowTimer = new QTimer(this);
+    ShowTimer->setObjectName(QStringLiteral("ShowTimer"));
+    ShowTimer->setInterval(1000);
+    connect(ShowTimer, &QTimer::timeout, this, &TMainForm::ShowTimerTimer);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* strip = new QWidget(central);
+    strip->setFixedHeight(kControlStripHeight);
+    BuildToolStrip(strip);
+    BuildControlStrip(strip);
+    layout->addWidget(strip);
+    // A document-frame window that never gets a document.
+    layout->addWidget(new QMdiArea(central), 1);
+    setCentralWidget(central);
+    BuildMenus();
+
+    connect(commands_.get(), &CommandSender::SendEnabledChanged, SendBitBtn,
+            &QPushButton::setEnabled);
+
+    resize(1024, 740);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    setWindowState(Qt::WindowMaximized);
+}
+
+TMainForm::~TMainForm() {
+    if (MainForm == this)
+        MainForm = nullptr;
+}
+
+void TMainForm::BuildToolStrip(QWidget* strip) {
+    auto* speedBar = new QWidget(strip);
+    speedBar->setObjectName(QStringLiteral("SpeedBar"));
+    speedBar->setGeometry(0, 0, 2000, kSpeedBarHeight);
+
+    auto button = [speedBar](const char* name, int x) {
+        auto* b = new QToolButton(speedBar);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(x, kToolButtonTop, kToolButtonSize, kToolButtonSize);
+        b->setAutoRaise(true);
+        b->setIconSize(QSize(18, 18));
+        return b;
+    };
+    auto glyphButton = [&button](const char* name, int x, ToolGlyph glyph) {
+        QToolButton* b = button(name, x);
+        b->setIcon(ToolGlyphIcon(glyph));
+        return b;
+    };
+
+    // Open, Print, Tile, Cascade, Arrange: kept for the look, never enabled.
+    const ToolGlyph unused[] = {ToolGlyph::Open, ToolGlyph::Print, ToolGlyph::Tile,
+                                ToolGlyph::Cascade, ToolGlyph::Arrange};
+    const int unusedX[] = {8, 32, 60, 84, 108};
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray name = "SpeedButton" + QByteArray::number(i + 1);
+        glyphButton(name.constData(), unusedX[i], unused[i])->setEnabled(false);
+    }
+
+    connect(glyphButton("SentenceSpeedButton", 136, ToolGlyph::Sentence), &QToolButton::clicked,
+            this, &TMainForm::SentenceSpeedButtonClick);
+    connect(glyphButton("NavigationSpeedButton", 160, ToolGlyph::Navigation), &QToolButton::clicked,
+            this, &TMainForm::NavigationSpeedButtonClick);
+    connect(glyphButton("SingleSpeedButton", 184, ToolGlyph::Single), &QToolButton::clicked, this,
+            &TMainForm::SingleSpeedButtonClick);
+    connect(glyphButton("RoadmapSpeedButton", 208, ToolGlyph::Roadmap), &QToolButton::clicked, this,
+            &TMainForm::RoadmapSpeedButtonClick);
+    QToolButton* satellite = glyphButton("SatelliteSpeedButton", 232, ToolGlyph::Satellite);
+    SetHint(satellite, "Satellite");
+    connect(satellite, &QToolButton::clicked, this, &TMainForm::SatelliteSpeedButtonClick);
+
+    StopComSpeedButton = button("StopComSpeedButton", 264);
+    StopComSpeedButton->setText(QStringLiteral("stop"));
+    StopComSpeedButton->setFont(QFont(QStringLiteral("Small Fonts"), 7, QFont::Bold));
+    SetTextColour(StopComSpeedButton, kBlue);
+    connect(StopComSpeedButton, &QToolButton::clicked, this, &TMainForm::StopComSpeedButtonClick);
+
+    StartComSpeedButton = button("StartComSpeedButton", 288);
+    StartComSpeedButton->setText(QStringLiteral("GO"));
+    QFont bold = font();
+    bold.setBold(true);
+    StartComSpeedButton->setFont(bold);
+    SetTextColour(StartComSpeedButton, kRed);
+    StartComSpeedButton->setEnabled(false);
+    connect(StartComSpeedButton, &QToolButton::clicked, this, &TMainForm::StartComSpeedButtonClick);
+
+    SetUTCTimeSpeedButton = button("SetUTCTimeSpeedButton", 312);
+    SetUTCTimeSpeedButton->setText(QStringLiteral("Time"));
+    ApplyLook(SetUTCTimeSpeedButton, SetUTCTimeLook(0));
+    connect(SetUTCTimeSpeedButton, &QToolButton::clicked, this,
+            &TMainForm::SetUTCTimeSpeedButtonClick);
+
+    SoundSpeedButton = button("SoundSpeedButton", 336);
+    SoundSpeedButton->setText(QStringLiteral("S"));
+    QFont struck = bold;
+    struck.setItalic(true);
+    struck.setStrikeOut(true);
+    SoundSpeedButton->setFont(struck);
+    ApplyLook(SoundSpeedButton, SoundLook(0));
+    connect(SoundSpeedButton, &QToolButton::clicked, this, &TMainForm::SoundSpeedButtonClick);
+
+    QToolButton* about = glyphButton("AboutSpeedButton", 392, ToolGlyph::About);
+    SetHint(about, "About|About");
+    connect(about, &QToolButton::clicked, this, &TMainForm::HelpAbout);
+}
+
+void TMainForm::BuildControlStrip(QWidget* strip) {
+    auto* ports = new PortComboBox(strip);
+    ports->setObjectName(QStringLiteral("ComPortComboBox"));
+    ports->setEditable(true);
+    ports->setInsertPolicy(QComboBox::NoInsert);
+    ports->setCompleter(nullptr);
+    ports->setGeometry(8, 40, 121, 21);
+    QStringList portItems;
+    for (int n = 1; n <= 9; ++n)
+        portItems << QStringLiteral("COM_%1").arg(n);
+    SetBoxItems(ports, portItems, QStringLiteral("Com Port Select"));
+    ports->RefreshDeviceHints();
+    ComPortComboBox = ports;
+    connect(ports, &QComboBox::activated, this, &TMainForm::ComPortComboBoxChange);
+    connect(ports->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::PortTextEdited);
+
+    CurrentTimeEdit = MakeEdit(strip, "CurrentTimeEdit", 136, 40, 209, "Current Time :", true);
+    FixTimeEdit = MakeEdit(strip, "FixTimeEdit", 136, 64, 209, "Fix Time :", true);
+    for (QLineEdit* edit : {CurrentTimeEdit, FixTimeEdit}) {
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, kSilver);
+        palette.setColor(QPalette::Text, kBlue);
+        edit->setPalette(palette);
+    }
+
+    DatumsComboBox = MakeComboBox(strip, "DatumsComboBox", 352, 40, 137, kRed);
+    QStringList datums;
+    for (const char* item : DatumItems)
+        datums << QString::fromLatin1(item);
+    SetBoxItems(DatumsComboBox, datums, QStringLiteral("Datums"));
+    connect(DatumsComboBox, &QComboBox::activated, this,
+            [this](int index) { cascade_->DatumsComboBoxChange(index); });
+    connect(DatumsComboBox->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { cascade_->DatumsComboBoxChange(-1); });
+
+    ZoneComboBox = MakeComboBox(strip, "ZoneComboBox", 496, 40, 137, kBlue);
+    QStringList zones;
+    for (const char* item : ZoneItems)
+        zones << QString::fromLatin1(item);
+    SetBoxItems(ZoneComboBox, zones, QStringLiteral("Zone"));
+    auto zoneChange = [this] {
+        cascade_->ZoneComboBoxChange(ZoneComboBox->currentText().toStdString());
+    };
+    connect(ZoneComboBox, &QComboBox::activated, this, zoneChange);
+    connect(ZoneComboBox->lineEdit(), &QLineEdit::textEdited, this, zoneChange);
+
+    CountryComboBox = MakeComboBox(strip, "CountryComboBox", 640, 40, 145, kBlue);
+    CountryComboBox->setEditText(QStringLiteral("Country"));
+    auto countryChange = [this] {
+        cascade_->CountryComboBoxChange(CountryComboBox->currentText().toStdString());
+    };
+    connect(CountryComboBox, &QComboBox::activated, this, countryChange);
+    connect(CountryComboBox->lineEdit(), &QLineEdit::textEdited, this, countryChange);
+
+    CityComboBox = MakeComboBox(strip, "CityComboBox", 792, 40, 169, kBlue);
+    CityComboBox->setEditText(QStringLiteral("City"));
+    connect(CityComboBox, &QComboBox::activated, this, &TMainForm::CityOrAltitudeChange);
+    connect(CityComboBox->lineEdit(), &QLineEdit::textEdited, this,
+            &TMainForm::CityOrAltitudeChange);
+
+    auto* help = new QPushButton(QStringLiteral("HELP"), strip);
+    help->setObjectName(QStringLiteral("HelpBitBtn"));
+    help->setGeometry(967, 40, 49, 22);
+    SetTextColour(help, kGreen);
+    connect(help, &QPushButton::clicked, this, &TMainForm::HelpBitBtnClick);
+
+    Cmd_ComboBox = MakeComboBox(strip, "Cmd_ComboBox", 352, 64, 441, kRed);
+    QStringList commands;
+    for (const char* item : kCommandItems)
+        commands << QString::fromLatin1(item);
+    SetBoxItems(Cmd_ComboBox, commands, QStringLiteral("02.$PXEMSNM,0119,01*"));
+    // Only the user's changes cancel a pending warm restart.
+    connect(Cmd_ComboBox, &QComboBox::activated, this, [this] { commands_->Cmd_ComboBoxChange(); });
+    connect(Cmd_ComboBox->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { commands_->Cmd_ComboBoxChange(); });
+
+    MakeEdit(strip, "Edit2", 792, 64, 56, "Altitude", true);
+    AltitudeEdit = MakeEdit(strip, "AltitudeEdit", 848, 64, 65, "100", false);
+    AltitudeEdit->setMaxLength(5);
+    connect(AltitudeEdit, &QLineEdit::textChanged, this, &TMainForm::CityOrAltitudeChange);
+    MakeEdit(strip, "Edit3", 920, 64, 41, "Meter", true);
+
+    SendBitBtn = new QPushButton(QStringLiteral("SEND"), strip);
+    SendBitBtn->setObjectName(QStringLiteral("SendBitBtn"));
+    SendBitBtn->setGeometry(967, 64, 49, 22);
+    SetTextColour(SendBitBtn, kBlue);
+    connect(SendBitBtn, &QPushButton::clicked, this, &TMainForm::SendBitBtnClick);
+}
+
+void TMainForm::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu"));
+
+    QMenu* view = bar->addMenu(QStringLiteral("View"));
+    view->addAction(QStringLiteral("NMEA Sentence "), this, &TMainForm::SentenceSpeedButtonClick);
+    view->addAction(QStringLiteral("Navigation"), this, &TMainForm::NavigationSpeedButtonClick);
+    view->addAction(QStringLiteral("Single Quality"), this, &TMainForm::SingleSpeedButtonClick);
+    view->addAction(QStringLiteral("Real-time Position Plot"), this,
+                    &TMainForm::RoadmapSpeedButtonClick);
+    view->addAction(QStringLiteral("Satellite Position"), this,
+                    &TMainForm::SatelliteSpeedButtonClick);
+
+    QMenu* tools = bar->addMenu(QStringLiteral("Tools"));
+    const struct {
+        LineMenu menu;
+        const char* title;
+        bool visible;
+    } menus[] = {
+        {LineMenu::BaudRate, "Baud Rate", true},
+        {LineMenu::StopBits, "Stop Bits", false},
+        {LineMenu::Parity, "Parity", false},
+        {LineMenu::DataBits, "Data Bits", false},
+    };
+    for (const auto& m : menus) {
+        QMenu* menu = tools->addMenu(QString::fromLatin1(m.title));
+        menu->menuAction()->setVisible(m.visible);
+        lineMenus_[static_cast<int>(m.menu)] = menu;
+        for (const LineMenuItem& item : LineMenuItems(m.menu)) {
+            QAction* action = menu->addAction(QString::fromLatin1(item.caption));
+            action->setCheckable(true);
+            action->setData(item.code);
+            const LineMenu which = m.menu;
+            connect(action, &QAction::triggered, this,
+                    [this, which, action] { LineMenuClick(which, action); });
+        }
+    }
+    // The form's own start marks; no baud item is marked until the settings are read.
+    LineMenuAction(LineMenu::StopBits, QStringLiteral("1 stop bit"))->setChecked(true);
+    LineMenuAction(LineMenu::Parity, QStringLiteral("No Parity"))->setChecked(true);
+    LineMenuAction(LineMenu::DataBits, QStringLiteral("8 Bits"))->setChecked(true);
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->addSeparator();
+    help->addAction(QStringLiteral("&About..."), this, &TMainForm::HelpAbout);
+}
+
+QMenu* TMainForm::LineSettingMenu(LineMenu menu) const {
+    return lineMenus_[static_cast<int>(menu)];
+}
+
+QAction* TMainForm::LineMenuAction(LineMenu menu, const QString& caption) const {
+    for (QAction* action : LineSettingMenu(menu)->actions()) {
+        if (action->text() == caption)
+            return action;
+    }
+    return nullptr;
+}
+
+void TMainForm::LineMenuClick(LineMenu menu, QAction* item) {
+    try {
+        for (QAction* action : LineSettingMenu(menu)->actions())
+            action->setChecked(false);
+        item->setChecked(true);
+        connection_->LineMenuClick(menu, item->text().toStdString());
+    } catch (const std::exception&) {
+        CurrentNotifier().ShowMessage(QStringLiteral("Exception handling error."));
+    }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // After the window is on screen, from the event loop.
+    if (!formShown_)
+        QTimer::singleShot(0, this, [this] {
+            if (!formShown_)
+                FormShow();
+        });
+}
+
+void TMainForm::FormShow() {
+    formShown_ = true;
+    MainTrace().Setup();
+    cascade_->FillLocationLists();
+    SingleSpeedButtonClick();
+    NavigationSpeedButtonClick();
+    SentenceSpeedButtonClick();
+    HelpBitBtnClick();
+    RoadmapSpeedButtonClick();
+    SatelliteSpeedButtonClick();
+    connection_->LoadSettings();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::FormClose() {
+    connection_->StopConnection();
+    // The views go with the main window; each closes its own files.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible() && qobject_cast<QMenu*>(window) == nullptr)
+            window->close();
+    }
+}
+
+void TMainForm::ShowTimerTimer() {
+    status_->ShowTimerTimer(*this);
+}
+
+void TMainForm::SentenceSpeedButtonClick() {
+    OpenView(SentenceOpen, CreateSentenceForm);
+}
+void TMainForm::NavigationSpeedButtonClick() {
+    OpenView(NavigationOpen, CreateNavigationForm);
+}
+void TMainForm::SingleSpeedButtonClick() {
+    OpenView(SingleQualityOpen, CreateSingleQualityForm);
+}
+void TMainForm::RoadmapSpeedButtonClick() {
+    OpenView(RoadmapOpen, CreateRoadmapForm);
+}
+void TMainForm::SatelliteSpeedButtonClick() {
+    OpenView(SatelliteOpen, CreateSatelliteForm);
+}
+void TMainForm::HelpBitBtnClick() {
+    OpenView(HelpOpen, CreateHelpForm);
+}
+void TMainForm::HelpAbout() {
+    ShowAboutBox(this);
+}
+
+void TMainForm::ComPortComboBoxChange() {
+    connection_->StartConnection();
+}
+
+void TMainForm::PortTextEdited(const QString& text) {
+    // Typed text selects the item it spells, or none, as in a Windows combo box.
+    QLineEdit* edit = ComPortComboBox->lineEdit();
+    const int cursor = edit->cursorPosition();
+    const int match = ComPortComboBox->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    ComPortComboBox->setCurrentIndex(match);
+    if (match < 0) {
+        ComPortComboBox->setEditText(text);
+        edit->setCursorPosition(cursor);
+    }
+    ComPortComboBoxChange();
+}
+
+void TMainForm::StopComSpeedButtonClick() {
+    StartComSpeedButton->setEnabled(true);
+    connection_->StopConnection();
+}
+
+void TMainForm::StartComSpeedButtonClick() {
+    connection_->StartConnection();
+}
+
+void TMainForm::SetUTCTimeSpeedButtonClick() {
+    ApplyLook(SetUTCTimeSpeedButton, status_->SetUTCTimeSpeedButtonClick());
+}
+
+void TMainForm::SoundSpeedButtonClick() {
+    ApplyLook(SoundSpeedButton, status_->SoundSpeedButtonClick());
+}
+
+void TMainForm::SendBitBtnClick() {
+    commands_->SendBitBtnClick(Cmd_ComboBox->currentText().toLatin1().toStdString());
+}
+
+void TMainForm::CityOrAltitudeChange() {
+    cascade_->CityComboBoxChange(CityComboBox->currentText().toStdString(),
+                                 CountryComboBox->currentText().toStdString(),
+                                 AltitudeEdit->text().toStdString());
+}
+
+int TMainForm::SelectedPortIndex() const {
+    return ComPortComboBox->currentIndex();
+}
+
+void TMainForm::SelectPortIndex(int index) {
+    ComPortComboBox->setCurrentIndex(index >= 0 && index < ComPortComboBox->count() ? index : -1);
+}
+
+void TMainForm::SetGoEnabled(bool enabled) {
+    StartComSpeedButton->setEnabled(enabled);
+}
+
+void TMainForm::SetShowTimerEnabled(bool enabled) {
+    // Enabling a running timer leaves its rhythm alone.
+    if (!enabled)
+        ShowTimer->stop();
+    else if (!ShowTimer->isActive())
+        ShowTimer->start();
+}
+
+void TMainForm::MarkLineItem(LineMenu menu, int32_t code) {
+    for (QAction* action : LineSettingMenu(menu)->actions()) {
+        if (action->data().toInt() == code) {
+            action->setChecked(true);
+            return;
+        }
+    }
+}
+
+void TMainForm::ShowCurrentTime(const std::string& text) {
+    // The text ends in a line feed; a one-line edit shows it without.
+    std::string_view shown = text;
+    if (!shown.empty() && shown.back() == '\n')
+        shown.remove_suffix(1);
+    CurrentTimeEdit->setText(
+        QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
+    CurrentTimeEdit->setCursorPosition(0);
+}
+
+void TMainForm::ShowFixTime(const std::string& text) {
+    FixTimeEdit->setText(QString::fromLatin1(text));
+    FixTimeEdit->setCursorPosition(0);
+}
+
+void TMainForm::SetCountryItems(const std::vector<std::string>& items) {
+    SetBoxItems(CountryComboBox, ToQStrings(items), CountryComboBox->currentText());
+}
+
+void TMainForm::SetCityItems(const std::vector<std::string>& items) {
+    SetBoxItems(CityComboBox, ToQStrings(items), CityComboBox->currentText());
+}
+
+void TMainForm::SetCountryText(const std::string& text) {
+    CountryComboBox->setEditText(QString::fromLatin1(text));
+}
+
+void TMainForm::SetCityText(const std::string& text) {
+    CityComboBox->setEditText(QString::fromLatin1(text));
+}
+
+void TMainForm::SetCommandText(const std::string& text) {
+    Cmd_ComboBox->setEditText(QString::fromLatin1(text));
+}

@@ -1,0 +1,119 @@
+// The main window: tool strip, control strip and menus. It shows things and
+// wires the user's actions to the units that do the work (port connection,
+// status timer, receiver commands, location cascade).
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "location_cascade.h"
+#include "port_connection.h"
+#include "receiver_commands.h"
+#include "status_timer.h"
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+class TMainForm : public QMainWindow,
+                  private ConnectionWindow,
+                  private StatusDisplay,
+                  private LocationBoxes {
+    Q_OBJECT
+public:
+    // `clock` is the PC clock that "Time" sets (the real one when null; not owned).
+    explicit TMainForm(SystemClock* clock = nullptr);
+    ~TMainForm() override;
+
+    // First showing: trace switch, location lists, the six views, settings.
+    void FormShow();
+    // Closing: ends the connection and closes the other windows.
+    void FormClose();
+    void ShowTimerTimer();
+
+    void SentenceSpeedButtonClick();
+    void NavigationSpeedButtonClick();
+    void SingleSpeedButtonClick();
+    void RoadmapSpeedButtonClick();
+    void SatelliteSpeedButtonClick();
+    void HelpBitBtnClick();
+    void HelpAbout();
+
+    void ComPortComboBoxChange();
+    void StopComSpeedButtonClick();
+    void StartComSpeedButtonClick();
+    void SetUTCTimeSpeedButtonClick();
+    void SoundSpeedButtonClick();
+    void SendBitBtnClick();
+
+    PortConnection& Connection() { return *connection_; }
+    StatusTimer& Status() { return *status_; }
+    CommandSender& Commands() { return *commands_; }
+    LocationCascade& Cascade() { return *cascade_; }
+    // The menu item of a line-setting menu with that caption, or null.
+    QAction* LineMenuAction(LineMenu menu, const QString& caption) const;
+    QMenu* LineSettingMenu(LineMenu menu) const;
+
+    QTimer* ShowTimer = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildToolStrip(QWidget* strip);
+    void BuildControlStrip(QWidget* strip);
+    void BuildMenus();
+    void LineMenuClick(LineMenu menu, QAction* item);
+    void CityOrAltitudeChange();
+    void PortTextEdited(const QString& text);
+
+    // ConnectionWindow
+    int SelectedPortIndex() const override;
+    void SelectPortIndex(int index) override;
+    void SetGoEnabled(bool enabled) override;
+    void SetShowTimerEnabled(bool enabled) override;
+    void MarkLineItem(LineMenu menu, int32_t code) override;
+    // StatusDisplay
+    void ShowCurrentTime(const std::string& text) override;
+    void ShowFixTime(const std::string& text) override;
+    // LocationBoxes
+    void SetCountryItems(const std::vector<std::string>& items) override;
+    void SetCityItems(const std::vector<std::string>& items) override;
+    void SetCountryText(const std::string& text) override;
+    void SetCityText(const std::string& text) override;
+    void SetCommandText(const std::string& text) override;
+
+    std::unique_ptr<RealSystemClock> realClock_;
+    std::unique_ptr<StatusTimer> status_;
+    std::unique_ptr<PortConnection> connection_;
+    std::unique_ptr<CommandSender> commands_;
+    std::unique_ptr<LocationCascade> cascade_;
+    bool formShown_ = false;
+
+    QToolButton* StopComSpeedButton = nullptr;
+    QToolButton* StartComSpeedButton = nullptr;
+    QToolButton* SetUTCTimeSpeedButton = nullptr;
+    QToolButton* SoundSpeedButton = nullptr;
+    QComboBox* ComPortComboBox = nullptr;
+    QLineEdit* CurrentTimeEdit = nullptr;
+    QLineEdit* FixTimeEdit = nullptr;
+    QComboBox* DatumsComboBox = nullptr;
+    QComboBox* ZoneComboBox = nullptr;
+    QComboBox* CountryComboBox = nullptr;
+    QComboBox* CityComboBox = nullptr;
+    QComboBox* Cmd_ComboBox = nullptr;
+    QLineEdit* AltitudeEdit = nullptr;
+    QPushButton* SendBitBtn = nullptr;
+    QMenu* lineMenus_[4] = {};
+};
+
+// The application's main window while it exists.
+extern TMainForm* MainForm;
+
+// The items of the command box (and of the help window's list).
+extern const char* const kCommandItems[19];

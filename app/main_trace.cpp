@@ -1,0 +1,6 @@
+#include "main_trace.h"
+
+TraceFile& MainTrace() {
+    static TraceFile trace("MainLog.txt");
+    return trace;
+}

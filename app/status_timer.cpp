@@ -1,0 +1,182 @@
+#include "status_timer.h"
+
+#include <cstdio>
+
+#include "notifier.h"
+#include "program_flags.h"
+#include "slot_text.h"
+#include "trace_file.h"
+
+namespace {
+
+// MessageBeep's value for the fix beep.
+constexpr unsigned kFixBeep = 10000;
+// Ticks of "V" tolerated after a fix before the search starts over.
+constexpr uint32_t kLostFixTolerance = 5;
+
+const QColor kRed(255, 0, 0);
+const QColor kGrey(128, 128, 128);
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int Pair(const char* text) {
+    return (text[0] - '0') * 10 + (text[1] - '0');
+}
+
+} // namespace
+
+timespec RealSystemClock::Now() const {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}
+
+bool RealSystemClock::Set(const timespec& utc) {
+    return clock_settime(CLOCK_REALTIME, &utc) == 0;
+}
+
+ToggleLook SetUTCTimeLook(int tag) {
+    if (tag != 0)
+        return {kRed, "modify System Time By GPS UTC Time"};
+    return {kGrey, "not modify System Time"};
+}
+
+ToggleLook SoundLook(int tag) {
+    if (tag != 0)
+        return {kRed, "make Sound When GPS Fixed."};
+    return {kGrey, "not notify when GPS Fixed."};
+}
+
+std::string CurrentTimeText(const std::tm& local) {
+    static const char* const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const char* weekday = local.tm_wday >= 0 && local.tm_wday < 7 ? kWeekdays[local.tm_wday] : "";
+    const char* month = local.tm_mon >= 0 && local.tm_mon < 12 ? kMonths[local.tm_mon] : "";
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %4d%s", weekday, month,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900,
+                  "\n");
+    return text;
+}
+
+std::string FixTimeText(const FixTimeClockValue& clock) {
+    char text[40];
+    std::snprintf(text, sizeof text, "Fix Time : %02d:%02d:%02d", clock.Hours, clock.Minutes,
+                  clock.Seconds);
+    return text;
+}
+
+StatusTimer::StatusTimer(SystemClock& clock, TraceFile& trace) : clock_(clock), trace_(trace) {}
+
+void StatusTimer::ShowTimerTimer(StatusDisplay& display) {
+    ReceiverState snapshot;
+    TakeReceiverSnapshot(snapshot);
+    ShowTimerTimer(snapshot, display);
+}
+
+void StatusTimer::ShowTimerTimer(const ReceiverState& snapshot, StatusDisplay& display) {
+    // The main tick takes the stamp of the shared window-timer pair; the views read it.
+    if (trace_.switchOn())
+        trace_.Timing("Start Main Timer", WindowTimerStart());
+
+    const timespec now = clock_.Now();
+    std::tm local{};
+    const std::time_t seconds = now.tv_sec;
+    localtime_r(&seconds, &local);
+    display.ShowCurrentTime("Current Time : " + CurrentTimeText(local));
+
+    switch (SlotChar(snapshot.Rmc.Status)) {
+    case 'V':
+        if (!FixAcquired) {
+            LostFixTicks = 0;
+            AdvanceFixTimeClock();
+        } else if (++LostFixTicks > kLostFixTolerance) {
+            FixTimeClock = {};
+            FixAcquired = false;
+        }
+        break;
+    case 'A':
+        LostFixTicks = 0;
+        FixAcquired = true;
+        if (SoundTag != 0)
+            CurrentNotifier().Beep(kFixBeep);
+        if (SetUTCTimeTag != 0)
+            SetPcClock(snapshot.Gga.UtcTime);
+        break;
+    default: // no RMC in the last batch: neither a fix nor a search
+        FixAcquired = false;
+        break;
+    }
+
+    display.ShowFixTime(FixTimeText(FixTimeClock));
+
+    if (trace_.switchOn())
+        trace_.Timing("Finish Main Timer", WindowTimerStamp());
+}
+
+void StatusTimer::AdvanceFixTimeClock() {
+    if (++FixTimeClock.Seconds > 59) {
+        FixTimeClock.Minutes++;
+        FixTimeClock.Seconds = 0;
+    }
+    if (FixTimeClock.Minutes > 59) {
+        FixTimeClock.Hours++;
+        FixTimeClock.Minutes = 0;
+    }
+    if (FixTimeClock.Hours == 24)
+        FixTimeClock.Hours = 0;
+}
+
+void StatusTimer::RestartFixSearch() {
+    ResetFixTimeClock();
+    FixAcquired = false;
+}
+
+ToggleLook StatusTimer::SetUTCTimeSpeedButtonClick() {
+    SetUTCTimeTag = SetUTCTimeTag == 0 ? 1 : 0;
+    return SetUTCTimeLook(SetUTCTimeTag);
+}
+
+ToggleLook StatusTimer::SoundSpeedButtonClick() {
+    SoundTag = SoundTag == 0 ? 1 : 0;
+    return SoundLook(SoundTag);
+}
+
+void StatusTimer::SetPcClock(const char (&utcTime)[11]) {
+    // hhmmss, then optionally a point and the fraction; no time, no setting.
+    for (int i = 0; i < 6; ++i) {
+        if (!IsDigit(utcTime[i]))
+            return;
+    }
+    const int hours = Pair(utcTime);
+    const int minutes = Pair(utcTime + 2);
+    const int secondsOfMinute = Pair(utcTime + 4);
+    // Hundredths: the two digits after the point; a missing second digit is a
+    // zero ("5" means 50 hundredths, not 5).
+    int hundredths = 0;
+    if (utcTime[6] == '.' && IsDigit(utcTime[7]))
+        hundredths = (utcTime[7] - '0') * 10 + (IsDigit(utcTime[8]) ? utcTime[8] - '0' : 0);
+
+    // The system would refuse these, so they are a failed setting, not a
+    // silent roll into the next hour or day.
+    if (hours > 23 || minutes > 59 || secondsOfMinute > 59) {
+        trace_.Line("SetSystemTime Failed\r\n");
+        return;
+    }
+
+    // The date stays the PC's own UTC date.
+    const std::time_t pcNow = clock_.Now().tv_sec;
+    std::tm utc{};
+    gmtime_r(&pcNow, &utc);
+    utc.tm_hour = hours;
+    utc.tm_min = minutes;
+    utc.tm_sec = secondsOfMinute;
+    timespec wanted{};
+    wanted.tv_sec = timegm(&utc);
+    wanted.tv_nsec = static_cast<long>(hundredths) * 10 * 1000000L;
+    if (!clock_.Set(wanted))
+        trace_.Line("SetSystemTime Failed\r\n");
+}

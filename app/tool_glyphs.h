@@ -1,0 +1,20 @@
+// The tool strip's pictures, drawn rather than shipped as files.
+#pragma once
+
+#include <QIcon>
+
+enum class ToolGlyph {
+    Open,
+    Print,
+    Tile,
+    Cascade,
+    Arrange,
+    Sentence,
+    Navigation,
+    Single,
+    Roadmap,
+    Satellite,
+    About,
+};
+
+QIcon ToolGlyphIcon(ToolGlyph glyph);

@@ -1,0 +1,72 @@
+// The cost of one status tick (ShowTimerTimer), the main window's once-a-second work.
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <cstring>
+
+#include "main_form.h"
+#include "program_flags.h"
+#include "receiver_state.h"
+#include "status_timer.h"
+#include "trace_file.h"
+
+namespace {
+
+// Reads the real clock, never sets it.
+class ReadOnlyClock : public SystemClock {
+public:
+    timespec Now() const override { return real_.Now(); }
+    bool Set(const timespec&) override { return false; }
+
+private:
+    RealSystemClock real_;
+};
+
+class NullDisplay : public StatusDisplay {
+public:
+    void ShowCurrentTime(const std::string& text) override { benchmark::DoNotOptimize(text); }
+    void ShowFixTime(const std::string& text) override { benchmark::DoNotOptimize(text); }
+};
+
+// A receiver that is still searching: the clock counts every tick.
+void FillSearchingState() {
+    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
+    ReceiverState& state = SharedReceiverState();
+    state.Rmc.Status[0] = 'V';
+    std::memcpy(state.Gga.UtcTime, "123519.00", 9);
+}
+
+// The unit alone: snapshot, time text, fix state machine, fix time text.
+void BM_StatusTimerTick(benchmark::State& state) {
+    FillSearchingState();
+    ReadOnlyClock clock;
+    TraceFile trace("MainLog.txt"); // absent: tracing off
+    StatusTimer timer(clock, trace);
+    NullDisplay display;
+    for (auto _ : state)
+        timer.ShowTimerTimer(display);
+}
+BENCHMARK(BM_StatusTimerTick)->Unit(benchmark::kMicrosecond);
+
+// The whole tick as the window runs it, with the two edits updated.
+void BM_MainFormTick(benchmark::State& state) {
+    FillSearchingState();
+    ReadOnlyClock clock;
+    TMainForm form(&clock);
+    for (auto _ : state) {
+        form.ShowTimerTimer();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_MainFormTick)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

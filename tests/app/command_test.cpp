@@ -1,0 +1,230 @@
+#include "receiver_commands.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "app_fakes.h"
+#include "notifier.h"
+#include "program_flags.h"
+#include "test_support.h"
+#include "trace_file.h"
+
+namespace {
+
+// The NMEA checksum, written out independently of the program's.
+std::string Framed(const std::string& sentence) {
+    unsigned char sum = 0;
+    for (std::size_t i = 1; i + 1 < sentence.size(); ++i)
+        sum ^= static_cast<unsigned char>(sentence[i]);
+    const char* hex = "0123456789abcdef";
+    return sentence + hex[sum >> 4] + hex[sum & 15] + "\r\n";
+}
+
+TEST(BuildCommand, DropsThePrefixAndFramesWithLowerCaseChecksum) {
+    const BuiltCommand built = BuildCommand("02.$PXEMSNM,0119,01*", false);
+    ASSERT_EQ(built.problem, BuiltCommand::None);
+    EXPECT_EQ(built.command, "$PXEMSNM,0119,01*");
+    EXPECT_EQ(built.frame, Framed("$PXEMSNM,0119,01*"));
+    EXPECT_EQ(built.frame.size(), 21u);
+    EXPECT_FALSE(built.restartsFixSearch);
+
+    // 'X' ^ 'Z' = 0x02: a small checksum keeps its leading zero.
+    EXPECT_EQ(BuildCommand("   $XZ*", false).frame, "$XZ*02\r\n");
+    // Hex letters come out lower case.
+    EXPECT_EQ(BuildCommand("01.$j*", false).frame, "$j*6a\r\n");
+
+    const BuiltCommand cold = BuildCommand("06.$PXEMSRT,C*", false);
+    EXPECT_EQ(cold.frame, Framed("$PXEMSRT,C*"));
+    EXPECT_EQ(cold.frame.size(), 15u);
+    EXPECT_TRUE(cold.restartsFixSearch);
+    EXPECT_TRUE(BuildCommand("16.$PXEMSLP*", false).restartsFixSearch);
+    EXPECT_FALSE(BuildCommand("17.$PXEMQVR*", false).restartsFixSearch);
+    EXPECT_FALSE(BuildCommand("xx.$pxemsrt,C*", false).restartsFixSearch) << "case-sensitive";
+}
+
+TEST(BuildCommand, PendingRestartSendsTheWarmRestartInstead) {
+    const BuiltCommand built = BuildCommand("   $PXEMSTR,SSIP,0.642,0.053,100,-1*", true);
+    EXPECT_EQ(built.frame, Framed("$PXEMSRT,W*"));
+    EXPECT_TRUE(built.restartsFixSearch);
+}
+
+TEST(BuildCommand, StoredChecksumOfADatumIsReplacedNotDoubled) {
+    // Japan-Tokyo: the stored pair "5C" is dropped and computed afresh.
+    const BuiltCommand built = BuildCommand("   $PXEMSGS,02,-148,507,685*5C", false);
+    EXPECT_EQ(built.command, "$PXEMSGS,02,-148,507,685*");
+    EXPECT_EQ(built.frame, Framed("$PXEMSGS,02,-148,507,685*"));
+    // A stored pair that is wrong gets no say either.
+    EXPECT_EQ(BuildCommand("   $PXEMSGS,00,375,-111,431*00", false).frame,
+              Framed("$PXEMSGS,00,375,-111,431*"));
+    // Only exactly two hex digits after the star are a checksum.
+    EXPECT_EQ(BuildCommand("   $AB*5", false).command, "$AB*5");
+    EXPECT_EQ(BuildCommand("   $AB*5G", false).command, "$AB*5G");
+    EXPECT_EQ(BuildCommand("   $AB*5CD", false).command, "$AB*5CD");
+}
+
+TEST(BuildCommand, CommandsThatDoNotFitAreRefused) {
+    EXPECT_EQ(BuildCommand("", false).problem, BuiltCommand::TooShort);
+    EXPECT_EQ(BuildCommand("01.", false).problem, BuiltCommand::TooShort);
+    EXPECT_EQ(BuildCommand("01.$", false).problem, BuiltCommand::TooShort);
+    EXPECT_EQ(BuildCommand("   *5C", false).problem, BuiltCommand::TooShort);
+    EXPECT_EQ(BuildCommand("01.$*", false).frame, "$*00\r\n");
+    EXPECT_EQ(BuildCommand("01.$A*", false).frame, "$A*41\r\n");
+
+    const std::string longest = "$" + std::string(76, 'P') + "*";
+    EXPECT_EQ(BuildCommand("   " + longest, false).frame.size(), 82u);
+    EXPECT_EQ(BuildCommand("   $P" + longest.substr(1), false).problem, BuiltCommand::TooLong);
+    // A stored pair does not count: it is not sent.
+    EXPECT_EQ(BuildCommand("   " + longest + "1A", false).problem, BuiltCommand::None);
+}
+
+class CommandSenderTest : public testing::Test {
+protected:
+    void SetUp() override { FixAcquired = false; }
+    void TearDown() override { FixAcquired = false; }
+
+    void OpenFakePort() { connection.MainPortHandle = reinterpret_cast<HANDLE>(0x51); }
+
+    struct Write {
+        std::string bytes;
+        qint64 atMs;
+    };
+    TempWorkDir dir;
+    TraceFile trace{"MainLog.txt"};
+    FakeClock clock;
+    StatusTimer status{clock, trace};
+    FakeConnectionWindow window;
+    PortConnection connection{window, status, trace};
+    ScopedRecordingNotifier notifier;
+    QElapsedTimer sinceStart;
+    std::vector<Write> writes;
+    int writeStatus = 0;
+    CommandSender::PortWriter writer = [this](HANDLE port, DWORD count, const unsigned char* data) {
+        EXPECT_EQ(port, connection.MainPortHandle);
+        writes.push_back({std::string(reinterpret_cast<const char*>(data), count),
+                          sinceStart.isValid() ? sinceStart.elapsed() : 0});
+        return writeStatus;
+    };
+};
+
+TEST_F(CommandSenderTest, WithoutAPortNothingIsSentAndTheRestartStaysArmed) {
+    CommandSender sender(connection, status, trace, 4000, writer);
+    sender.RestartBeforeSend = true;
+    sender.SendBitBtnClick("   $PXEMSTR,SSIP,0.642,0.053,100,-1*");
+    EXPECT_TRUE(writes.empty());
+    EXPECT_TRUE(sender.RestartBeforeSend);
+    EXPECT_FALSE(sender.PauseRunning());
+    ASSERT_EQ(notifier.shown.size(), 1u);
+    EXPECT_EQ(notifier.shown[0].kind, RecordingNotifier::Shown::Message);
+    EXPECT_EQ(notifier.shown[0].text, "Select Com Port To Start");
+
+    connection.MainPortHandle = INVALID_HANDLE_VALUE;
+    sender.SendBitBtnClick("02.$PXEMSNM,0119,01*");
+    EXPECT_TRUE(writes.empty());
+    EXPECT_EQ(notifier.shown.size(), 2u);
+}
+
+TEST_F(CommandSenderTest, RefusedCommandIsExplainedAndNotSent) {
+    OpenFakePort();
+    CommandSender sender(connection, status, trace, 4000, writer);
+    sender.SendBitBtnClick("01.");
+    sender.SendBitBtnClick("01." + std::string(79, 'A'));
+    EXPECT_TRUE(writes.empty());
+    ASSERT_EQ(notifier.shown.size(), 2u);
+    EXPECT_EQ(notifier.shown[0].text,
+              "Command not sent: at least 2 characters must follow the first three.");
+    EXPECT_EQ(notifier.shown[1].text,
+              "Command not sent: at most 78 characters may follow the first three.");
+}
+
+TEST_F(CommandSenderTest, SendWritesTheFrameAndTracesLengthAndStatus) {
+    WriteFileBytes("MainLog.txt", "");
+    trace.Setup();
+    OpenFakePort();
+    CommandSender sender(connection, status, trace, 4000, writer);
+    sender.SendBitBtnClick("02.$PXEMSNM,0119,01*");
+    writeStatus = QVX_COMPORT_REQUEST_ERR;
+    sender.SendBitBtnClick("   $PXEMSGS,02,-148,507,685*5C");
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].bytes, Framed("$PXEMSNM,0119,01*"));
+    EXPECT_EQ(writes[1].bytes, Framed("$PXEMSGS,02,-148,507,685*"));
+    EXPECT_TRUE(notifier.shown.empty()) << "a failed write is only traced";
+    EXPECT_EQ(ReadFileBytes("MainLog.txt"), "RsRequest_WIN, SendDataLen = 17\r\n"
+                                            "RsRequest_WIN, statusRet = 0x0\r\n"
+                                            "RsRequest_WIN, SendDataLen = 25\r\n"
+                                            "RsRequest_WIN, statusRet = 0xA48\r\n");
+}
+
+TEST_F(CommandSenderTest, RestartCommandStartsTheFixSearchOver) {
+    OpenFakePort();
+    CommandSender sender(connection, status, trace, 4000, writer);
+    RecordingDisplay display;
+    ReceiverState state{};
+
+    status.FixTimeClock = {0, 1, 35};
+    FixAcquired = true;
+    sender.SendBitBtnClick("06.$PXEMSRT,C*");
+    EXPECT_FALSE(FixAcquired);
+    state.Rmc.Status[0] = 'V';
+    status.ShowTimerTimer(state, display);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
+
+    // The receiver still reports a fix: flag back on, clock stays at zero until
+    // six ticks without one.
+    status.FixTimeClock = {0, 1, 35};
+    FixAcquired = true;
+    sender.SendBitBtnClick("16.$PXEMSLP*");
+    state.Rmc.Status[0] = 'A';
+    status.ShowTimerTimer(state, display);
+    EXPECT_TRUE(FixAcquired);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
+    state.Rmc.Status[0] = 'V';
+    for (int i = 0; i < 6; ++i)
+        status.ShowTimerTimer(state, display);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
+    status.ShowTimerTimer(state, display);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
+}
+
+TEST_F(CommandSenderTest, TwoStepSendPausesWithoutBlockingAndRefusesAThirdSend) {
+    OpenFakePort();
+    constexpr int kPauseMs = 400;
+    CommandSender sender(connection, status, trace, kPauseMs, writer);
+    std::vector<bool> sendEnabled;
+    QObject::connect(&sender, &CommandSender::SendEnabledChanged,
+                     [&sendEnabled](bool on) { sendEnabled.push_back(on); });
+    int otherTimerTicks = 0;
+    QTimer other;
+    QObject::connect(&other, &QTimer::timeout, [&otherTimerTicks] { ++otherTimerTicks; });
+    other.start(20);
+
+    const std::string place = "   $PXEMSTR,SSIP,0.642,0.053,100,-1*";
+    sender.RestartBeforeSend = true;
+    sinceStart.start();
+    sender.SendBitBtnClick(place);
+    // Back at once, with the warm restart out and the pause running.
+    EXPECT_LT(sinceStart.elapsed(), kPauseMs);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].bytes, Framed("$PXEMSRT,W*"));
+    EXPECT_FALSE(sender.RestartBeforeSend);
+    EXPECT_TRUE(sender.PauseRunning());
+    EXPECT_EQ(sendEnabled, std::vector<bool>{false});
+
+    // A click that still arrives during the pause sends nothing.
+    sender.SendBitBtnClick("02.$PXEMSNM,0119,01*");
+    EXPECT_EQ(writes.size(), 1u);
+
+    ASSERT_TRUE(ProcessEventsUntil([this] { return writes.size() == 2; }, 10 * kPauseMs));
+    EXPECT_EQ(writes[1].bytes, Framed("$PXEMSTR,SSIP,0.642,0.053,100,-1*"));
+    EXPECT_GE(writes[1].atMs - writes[0].atMs, kPauseMs - 5);
+    EXPECT_GT(otherTimerTicks, 2) << "timers kept ticking during the pause";
+    EXPECT_EQ(sendEnabled, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(sender.PauseRunning());
+
+    // Done: the next SEND is a plain one.
+    sender.SendBitBtnClick(place);
+    ASSERT_EQ(writes.size(), 3u);
+    EXPECT_EQ(writes[2].bytes, writes[1].bytes);
+}
+
+} // namespace

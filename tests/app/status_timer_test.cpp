@@ -1,0 +1,183 @@
+#include "status_timer.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+
+#include "app_fakes.h"
+#include "notifier.h"
+#include "program_flags.h"
+#include "test_support.h"
+#include "trace_file.h"
+
+namespace {
+
+class StatusTimerTest : public testing::Test {
+protected:
+    void SetUp() override { FixAcquired = false; }
+    void TearDown() override { FixAcquired = false; }
+
+    // One tick with this RMC status and GGA time.
+    void Tick(char status, const char* utcTime = "") {
+        ReceiverState state{};
+        state.Rmc.Status[0] = status;
+        std::memcpy(state.Gga.UtcTime, utcTime,
+                    std::min(std::strlen(utcTime), sizeof state.Gga.UtcTime));
+        timer.ShowTimerTimer(state, display);
+    }
+    void Ticks(int count, char status) {
+        for (int i = 0; i < count; ++i)
+            Tick(status);
+    }
+
+    TempWorkDir dir;
+    TraceFile trace{"MainLog.txt"};
+    FakeClock clock;
+    StatusTimer timer{clock, trace};
+    RecordingDisplay display;
+    ScopedRecordingNotifier notifier;
+};
+
+TEST_F(StatusTimerTest, SearchCountsUntilTheFixThenStandsStill) {
+    Ticks(95, 'V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:01:35");
+    EXPECT_FALSE(FixAcquired);
+    Ticks(3, 'A');
+    EXPECT_TRUE(FixAcquired);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:01:35");
+}
+
+TEST_F(StatusTimerTest, FiveLostTicksAreToleratedTheSixthStartsOver) {
+    Ticks(10, 'V');
+    Tick('A');
+    Ticks(4, 'V');
+    Tick('A'); // back before the sixth: nothing lost
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:10");
+    EXPECT_EQ(timer.LostFixTicks, 0u);
+
+    Ticks(5, 'V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:10");
+    EXPECT_TRUE(FixAcquired);
+    Tick('V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
+    EXPECT_FALSE(FixAcquired);
+    Tick('V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
+}
+
+TEST_F(StatusTimerTest, ClockCarriesIntoMinutesAndHoursAndWrapsAtADay) {
+    timer.FixTimeClock = {0, 59, 59};
+    Tick('V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 01:00:00");
+    timer.FixTimeClock = {23, 59, 59};
+    Tick('V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
+}
+
+TEST_F(StatusTimerTest, NoRmcInTheBatchIsNeitherFixNorSearch) {
+    Ticks(7, 'V');
+    Tick('A');
+    Tick('\0');
+    EXPECT_FALSE(FixAcquired);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:07");
+    Tick('X');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:07");
+    // Searching again: the next "V" counts at once.
+    Tick('V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:08");
+}
+
+TEST_F(StatusTimerTest, BeepsOnEveryFixTickOnlyWhileSoundIsOn) {
+    Tick('A');
+    EXPECT_TRUE(notifier.beeps.empty());
+    timer.SoundSpeedButtonClick();
+    Tick('A');
+    Tick('V');
+    Tick('A');
+    EXPECT_EQ(notifier.beeps, (std::vector<unsigned>{10000, 10000}));
+    timer.SoundSpeedButtonClick();
+    Tick('A');
+    EXPECT_EQ(notifier.beeps.size(), 2u);
+}
+
+TEST_F(StatusTimerTest, ClockIsSetToTheReceiversTimeOfDayOnThePcsDate) {
+    std::tm pc{};
+    pc.tm_year = 2024 - 1900;
+    pc.tm_mon = 2;
+    pc.tm_mday = 10;
+    pc.tm_hour = 23;
+    pc.tm_min = 59;
+    pc.tm_sec = 58;
+    clock.now = {timegm(&pc), 0};
+
+    Tick('A', "123519.500");
+    EXPECT_TRUE(clock.sets.empty()) << "Time is off";
+
+    timer.SetUTCTimeSpeedButtonClick();
+    Tick('V', "123519.500");
+    EXPECT_TRUE(clock.sets.empty()) << "no fix";
+    Tick('A', "123519.500");
+    ASSERT_EQ(clock.sets.size(), 1u);
+    std::tm set{};
+    gmtime_r(&clock.sets[0].tv_sec, &set);
+    EXPECT_EQ(set.tm_year, 2024 - 1900);
+    EXPECT_EQ(set.tm_mon, 2);
+    EXPECT_EQ(set.tm_mday, 10);
+    EXPECT_EQ(set.tm_hour, 12);
+    EXPECT_EQ(set.tm_min, 35);
+    EXPECT_EQ(set.tm_sec, 19);
+    EXPECT_EQ(clock.sets[0].tv_nsec, 500000000L);
+
+    Tick('A', "123519.5"); // one fraction digit: tenths
+    EXPECT_EQ(clock.sets.back().tv_nsec, 500000000L);
+    Tick('A', "123519");
+    EXPECT_EQ(clock.sets.back().tv_nsec, 0L);
+    EXPECT_EQ(clock.sets.size(), 3u);
+}
+
+TEST_F(StatusTimerTest, NoTimeSetsNothingAnImpossibleOrRefusedOneIsOnlyTraced) {
+    WriteFileBytes("MainLog.txt", "");
+    trace.Setup();
+    timer.SetUTCTimeSpeedButtonClick();
+    Tick('A', "");
+    Tick('A', "12a519.00");
+    EXPECT_TRUE(clock.sets.empty());
+    EXPECT_EQ(ReadFileBytes("MainLog.txt").find("SetSystemTime"), std::string::npos);
+
+    // Hours 25 would roll into the next day; the system refuses such a time.
+    Tick('A', "256000.00");
+    EXPECT_TRUE(clock.sets.empty());
+    clock.accept = false;
+    Tick('A', "010203.04");
+    EXPECT_EQ(clock.sets.size(), 1u);
+    EXPECT_TRUE(notifier.shown.empty());
+    const std::string log = ReadFileBytes("MainLog.txt");
+    const auto failed = log.find("SetSystemTime Failed\r\n");
+    ASSERT_NE(failed, std::string::npos);
+    EXPECT_NE(log.find("SetSystemTime Failed\r\n", failed + 1), std::string::npos);
+}
+
+TEST_F(StatusTimerTest, CurrentTimeIsThePcsLocalTime) {
+    std::tm t{};
+    t.tm_year = 2024 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 5;
+    t.tm_hour = 7;
+    t.tm_min = 8;
+    t.tm_sec = 9;
+    clock.now = {timegm(&t), 0};
+    const char* oldTz = std::getenv("TZ");
+    const std::string saved = oldTz ? oldTz : "";
+    setenv("TZ", "JST-9", 1); // nine hours east of UTC
+    tzset();
+    Tick('V');
+    EXPECT_EQ(display.currentTime, "Current Time : Tue Mar 05 16:08:09 2024\n");
+    if (oldTz)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+} // namespace
