@@ -16,7 +16,7 @@ e2e_start_xvfb
 e2e_start_sim "$dir" COM1 --seed 7 --fix-after 4 --record "$dir/sent.txt"
 e2e_start_program "$dir"
 sleep 18 # 3 s of splash, then about 15 s of receiving
-"$grab" "$artifacts/session.png" || echo "no screenshot" >&2
+QT_QPA_PLATFORM=xcb "$grab" "$artifacts/session.png" || echo "no screenshot" >&2
 e2e_stop_program 15
 status=0
 "$check" session "$dir" || status=1
