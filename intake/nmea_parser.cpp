@@ -23,24 +23,25 @@ class FieldScanner {
 public:
     FieldScanner(const char* line, int length) : at_(line + (length < 7 ? length : 7)) {}
 
-    // Stores the next field into a slot of width W: its first W characters,
-    // then zero bytes to the end of the slot.
-    template <std::size_t W> void Next(char (&slot)[W]) { Store(slot, W); }
+    // Copies the next field into a slot of width W whose bytes are all zero
+    // already: its first W characters, the rest of the field is dropped.
+    template <std::size_t W> void Next(char (&slot)[W]) { Copy(slot, W); }
 
-    void Store(char* slot, std::size_t width) {
-        if (ended_) {
-            std::memset(slot, 0, width);
+    void Copy(char* slot, std::size_t width) {
+        if (ended_)
             return;
+        // One pass: scan to the field's end, copying while there is room.
+        const char* in = at_;
+        char* out = slot;
+        char* const full = slot + width;
+        unsigned char c;
+        while (!kStops.stop[c = static_cast<unsigned char>(*in)]) {
+            if (out != full)
+                *out++ = static_cast<char>(c);
+            ++in;
         }
-        const char* end = at_;
-        while (!kStops.stop[static_cast<unsigned char>(*end)])
-            ++end;
-        const std::size_t length = static_cast<std::size_t>(end - at_);
-        const std::size_t n = length < width ? length : width;
-        std::memcpy(slot, at_, n);
-        std::memset(slot + n, 0, width - n);
-        if (*end == ',')
-            at_ = end + 1;
+        if (c == ',')
+            at_ = in + 1;
         else
             ended_ = true;
     }
@@ -67,6 +68,7 @@ template <std::size_t W> int LeadingDigits(const char (&slot)[W]) {
 }
 
 void StoreGga(FieldScanner& f, GgaPart& p) {
+    std::memset(&p, 0, sizeof p); // every field is stored, missing ones empty
     f.Next(p.UtcTime);
     f.Next(p.Latitude);
     f.Next(p.NorthSouth);
@@ -84,6 +86,7 @@ void StoreGga(FieldScanner& f, GgaPart& p) {
 }
 
 void StoreGsa(FieldScanner& f, GsaPart& p) {
+    std::memset(&p, 0, sizeof p); // every field is stored, missing ones empty
     f.Next(p.Mode);
     f.Next(p.FixType);
     for (auto& prn : p.UsedPrn)
@@ -94,6 +97,7 @@ void StoreGsa(FieldScanner& f, GsaPart& p) {
 }
 
 void StoreRmc(FieldScanner& f, RmcPart& p) {
+    std::memset(&p, 0, sizeof p); // every field is stored, missing ones empty
     f.Next(p.UtcTime);
     f.Next(p.Status);
     f.Next(p.Latitude);
@@ -107,6 +111,7 @@ void StoreRmc(FieldScanner& f, RmcPart& p) {
 }
 
 void StoreVtg(FieldScanner& f, VtgPart& p) {
+    std::memset(&p, 0, sizeof p); // every field is stored, missing ones empty
     f.Next(p.CourseTrue);
     f.Next(p.TrueMark);
     f.Next(p.CourseMagnetic);
@@ -118,6 +123,7 @@ void StoreVtg(FieldScanner& f, VtgPart& p) {
 }
 
 void StoreZda(FieldScanner& f, ZdaPart& p) {
+    std::memset(&p, 0, sizeof p); // every field is stored, missing ones empty
     f.Next(p.UtcTime);
     f.Next(p.Day);
     f.Next(p.Month);
@@ -129,7 +135,7 @@ void StoreZda(FieldScanner& f, ZdaPart& p) {
 // A page whose number is not '1', '2' or '3' has no place in the twelve-entry
 // table: it is ignored whole, so the header keeps describing the stored pages.
 void StoreGsv(FieldScanner& f, GsvPart& p) {
-    char count[1], number[1], inView[3];
+    char count[1] = {}, number[1] = {}, inView[3] = {};
     f.Next(count);
     f.Next(number);
     f.Next(inView);
@@ -143,6 +149,10 @@ void StoreGsv(FieldScanner& f, GsvPart& p) {
     const int n = LeadingDigits(p.SatellitesInView);
     for (int m = 0; m < 4 && m < n; ++m) {
         const int s = 4 * page + m;
+        std::memset(p.Prn[s], 0, sizeof p.Prn[s]);
+        std::memset(p.Elevation[s], 0, sizeof p.Elevation[s]);
+        std::memset(p.Azimuth[s], 0, sizeof p.Azimuth[s]);
+        std::memset(p.Snr[s], 0, sizeof p.Snr[s]);
         f.Next(p.Prn[s]);
         f.Next(p.Elevation[s]);
         f.Next(p.Azimuth[s]);
@@ -268,11 +278,11 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const line
 }
 
 void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& state) {
-    char* const slots[kSentenceLineCount] = {
-        state.SentenceLines[0], state.SentenceLines[1], state.SentenceLines[2],
-        state.SentenceLines[3], state.SentenceLines[4], state.SentenceLines[5],
-        state.SentenceLines[6], state.SentenceLines[7], state.SentenceLines[8],
-        state.SentenceLines[9]};
+    char* const slots[kSentenceLineCount] = {state.SentenceLines[0], state.SentenceLines[1],
+                                             state.SentenceLines[2], state.SentenceLines[3],
+                                             state.SentenceLines[4], state.SentenceLines[5],
+                                             state.SentenceLines[6], state.SentenceLines[7],
+                                             state.SentenceLines[8], state.SentenceLines[9]};
     ParseNmeaBatch(batch, count, slots, state.Gga, state.Gsa, state.Rmc, state.Gsv, state.Vtg,
                    state.Zda);
 }
