@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "com_trace.h"
+#include "line_termios.h"
 #include "port_io.h"
 #include "port_table.h"
 #include "portavel.h"
@@ -36,8 +37,13 @@ PORTAVEL_API int RsRequest_WIN(HANDLE handle, DWORD count, const unsigned char* 
     trace::Data("RsRequest_WIN:\r\n", data, count);
 
     PortRef port = AcquirePort(handle);
-    const IoResult result =
-        port ? TimedWrite(port, data, count) : IoResult{IoEnd::Failed, 0, EBADF};
+    IoResult result{IoEnd::Failed, 0, EBADF};
+    // A COMn entry can be a user's regular file, kept open after its line
+    // settings failed; a command written there would overwrite its bytes.
+    if (port && !ReadsAsTerminal(port.fd()))
+        result.error = ENOTTY;
+    else if (port)
+        result = TimedWrite(port, data, count);
 
     if (tracing)
         trace::Line("Finish Send : %15.10f seconds\r\n", Tavrel_Time(&start, &end, 0));

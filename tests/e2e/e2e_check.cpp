@@ -3,6 +3,8 @@
 //
 //   e2e-check session DIR   every trace file of the run tells the same story
 //   e2e-check ticks DIR     prints the slowest tick of each window, in ms
+//   e2e-check flood DIR S   every window ticked about once a second for S
+//                           seconds, each tick short, and lines were shown
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -57,7 +59,8 @@ std::vector<std::string> Fields(const std::string& sentence) {
     std::size_t at = 0;
     for (;;) {
         std::size_t comma = body.find(',', at);
-        fields.push_back(body.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        fields.push_back(
+            body.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
         if (comma == std::string::npos)
             return fields;
         at = comma + 1;
@@ -170,8 +173,8 @@ void CheckThreadLog(const std::string& dir, const Sent& sent) {
     Check(cycles >= 8, "ThreadLog.txt has fewer than 8 cycles: " + std::to_string(cycles));
     Check(fullCycles >= cycles - 3, "ThreadLog.txt: too many cycles without a whole burst");
     Check(foreign == 0, "ThreadLog.txt holds lines gps-sim never sent");
-    Check(CountPrefix(log, "Start Thread : ") == cycles || CountPrefix(log, "Start Thread : ") ==
-                                                               cycles + 1,
+    Check(CountPrefix(log, "Start Thread : ") == cycles ||
+              CountPrefix(log, "Start Thread : ") == cycles + 1,
           "ThreadLog.txt: start lines and cycles disagree");
 }
 
@@ -201,8 +204,8 @@ void CheckSatelliteLog(const std::string& dir, const Sent& sent) {
         char prn[8], el[8], az[8];
         double x = 0, y = 0;
         // The degree sign is the Big5 pair 0xA2 0x58.
-        if (std::sscanf(line.c_str(), "SV = %7[^,], E=%7[^ ] ,A=%7[0-9]\xA2\x58, (%lf,%lf)", prn, el,
-                        az, &x, &y) != 5)
+        if (std::sscanf(line.c_str(), "SV = %7[^,], E=%7[^ ] ,A=%7[0-9]\xA2\x58, (%lf,%lf)", prn,
+                        el, az, &x, &y) != 5)
             continue;
         ++marks;
         tick.insert(std::string(prn) + "/" + el + "/" + az);
@@ -213,8 +216,7 @@ void CheckSatelliteLog(const std::string& dir, const Sent& sent) {
         const double here = std::isfinite(mx) && std::fabs(1 + k * std::sin(t)) > 0.2 ? mx : my;
         if (m < 0)
             m = here;
-        if (std::fabs(here - m) > 0.01 ||
-            std::fabs(m + m * k * std::sin(t) - x) > 0.01 ||
+        if (std::fabs(here - m) > 0.01 || std::fabs(m + m * k * std::sin(t) - x) > 0.01 ||
             std::fabs(m - m * k * std::cos(t) - y) > 0.01)
             Fail("SatelliteLog.txt: " + line.substr(0, line.find('(')) +
                  " is not where the sky mapping puts it");
@@ -268,9 +270,9 @@ void CheckTimingLines(const std::string& dir, const char* file, const char* star
         starts += TimingValue(line, start) >= 0 ? 1 : 0;
         finishes += TimingValue(line, finish) >= 0 ? 1 : 0;
     }
-    Check(starts >= 8 && finishes >= 8,
-          std::string(file) + " has " + std::to_string(starts) + " start and " +
-              std::to_string(finishes) + " finish lines");
+    Check(starts >= 8 && finishes >= 8, std::string(file) + " has " + std::to_string(starts) +
+                                            " start and " + std::to_string(finishes) +
+                                            " finish lines");
 }
 
 struct Window {
@@ -335,6 +337,51 @@ int Ticks(const std::string& dir) {
     return 0;
 }
 
+// A responsive GUI under a flood: each window's timer ran about once a
+// second (a tick may be late, never doubled), no tick took long, and the
+// sentence log showed received lines in most of its ticks.
+int Flood(const std::string& dir, double seconds) {
+    for (const Window& w : kWindows) {
+        int starts = 0;
+        double started = -1, slowest = 0;
+        for (const std::string& line : CrLfLines(dir + "/" + w.file)) {
+            const double s = TimingValue(line, w.start);
+            if (s >= 0) {
+                ++starts;
+                started = s;
+                continue;
+            }
+            const double f = TimingValue(line, w.finish);
+            if (f >= 0 && started >= 0)
+                slowest = std::max(slowest, f - started);
+        }
+        std::printf("%-18s %4d ticks in %.0f s, slowest %.1f ms\n", w.file, starts, seconds,
+                    1000 * slowest);
+        Check(starts >= 0.8 * seconds - 2 && starts <= seconds + 3,
+              std::string(w.file) + ": not about one tick a second");
+        Check(slowest < 0.5, std::string(w.file) + ": a tick took half a second or more");
+    }
+    int ticks = 0, withLines = 0, lines = 0;
+    bool inTick = false, shown = false;
+    for (const std::string& line : CrLfLines(dir + "/SentenceLog.txt")) {
+        if (TimingValue(line, "Start Sentence Timer") >= 0) {
+            ++ticks;
+            inTick = true;
+            shown = false;
+        } else if (TimingValue(line, "finish Sentence Timer") >= 0) {
+            withLines += shown ? 1 : 0;
+            inTick = false;
+        } else if (inTick && StartsWith(line, "$GP")) {
+            shown = true;
+            ++lines;
+        }
+    }
+    std::printf("SentenceLog.txt: %d of %d ticks showed lines, %d lines\n", withLines, ticks,
+                lines);
+    Check(withLines >= ticks / 2, "SentenceLog.txt: most ticks showed nothing of the flood");
+    return g_failures == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -342,6 +389,8 @@ int main(int argc, char** argv) {
         return Session(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "ticks")
         return Ticks(argv[2]);
-    std::fprintf(stderr, "usage: e2e-check session|ticks DIR\n");
+    if (argc == 4 && std::string(argv[1]) == "flood")
+        return Flood(argv[2], std::atof(argv[3]));
+    std::fprintf(stderr, "usage: e2e-check session|ticks DIR, e2e-check flood DIR SECONDS\n");
     return 2;
 }

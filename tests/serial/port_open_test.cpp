@@ -53,6 +53,10 @@ TEST(PortOpen, FailuresGiveTheirCodes) {
     std::strcpy(name, "COM6");
     EXPECT_EQ(InitRs232_WIN(name, &handle, 1, 3, 1, 0), QVX_COMPORT_GET_COM_STATE_ERR);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    // Writing through it would overwrite the user's file.
+    EXPECT_EQ(RsRequest_WIN(handle, 5, reinterpret_cast<const unsigned char*>("$PXEM")),
+              QVX_COMPORT_REQUEST_ERR);
+    EXPECT_EQ(ReadFileBytes("COM6"), "not a tty");
     EXPECT_EQ(RsClose_WIN(handle), QVX_SUCCESS);
     EXPECT_EQ(RsClose_WIN(handle), QVX_COMPORT_CLOSE_ERR);
 }
