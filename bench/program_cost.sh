@@ -75,7 +75,11 @@ if [ "$gpsd_mode" = yes ] && ! have_gpsd; then
 fi
 with_gpsd=0
 if [ "$gpsd_mode" != no ] && have_gpsd; then
-    with_gpsd=1
+    if command -v ss >/dev/null; then
+        with_gpsd=1
+    else
+        echo "program_cost: ss (iproute2) is missing, so gpsd's sockets cannot be checked; no gpsd" >&2
+    fi
 fi
 
 # --- processes and clean-up ---------------------------------------------------
