@@ -28,8 +28,8 @@
 # pacing and would distort the cost.
 #
 # gpsd listens on 127.0.0.1 (and ::1) only, on a free port, reads the pty only
-# (-n -N -b -s 9600), and never sees a real device. Every process started here is stopped
-# on exit. Nothing is written outside a temporary directory.
+# (-n -N -b -s 9600), and never sees a real device. Every process started here
+# is stopped on exit. Nothing is written outside a temporary directory.
 set -euo pipefail
 
 duration=120
