@@ -195,10 +195,11 @@ void TSentenceForm::ShowTimerTimer() {
                 shown += QLatin1Char('\n');
             shown += QLatin1String(help);
         }
-    } else if (g_sentenceTrace.active()) {
-        g_sentenceTrace.Timing("finish Sentence Timer", WindowTimerStamp());
     }
     LogRichEdit->setPlainText(shown);
+    // The finish line follows the filled pane; a display error ends the tick without it.
+    if (!display.displayError && g_sentenceTrace.active())
+        g_sentenceTrace.Timing("finish Sentence Timer", WindowTimerStamp());
     RefreshLogButtons();
 
     Tell(logNotice);

@@ -128,6 +128,57 @@ std::string BuildInformationRecord(int number, std::string_view speedLimit,
     return out;
 }
 
+BackgroundSync::~BackgroundSync() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void BackgroundSync::Request(int fd) {
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) {
+        failed_ = true;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(copy);
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { Run(); });
+    }
+    changed_.notify_all();
+}
+
+void BackgroundSync::Drain() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
+}
+
+void BackgroundSync::Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (queue_.empty())
+            return; // stopping, and nothing left to sync
+        std::vector<int> batch;
+        batch.swap(queue_);
+        busy_ = true;
+        lock.unlock();
+        for (int fd : batch) {
+            if (!SyncData(fd))
+                failed_ = true;
+            ::close(fd);
+        }
+        lock.lock();
+        busy_ = false;
+        changed_.notify_all();
+    }
+}
+
 SentenceLogger::~SentenceLogger() {
     delete background_.data();
     CloseLogFile();
@@ -203,7 +254,11 @@ SentenceLogger::Notice SentenceLogger::WritePending() {
     }
     const std::size_t done = WriteAll(fd_, pending_);
     pending_.erase(0, done);
-    const bool ok = pending_.empty() && SyncData(fd_);
+    // An earlier sync that failed (say, a full disk found at writeback) counts too.
+    const bool synced = !sync_.TakeFailure();
+    const bool ok = pending_.empty() && synced;
+    if (pending_.empty())
+        sync_.Request(fd_);
     if (!pending_.empty())
         CloseLogFile(); // reopened next time, which also follows a replaced file
     if (ok) {

@@ -4,17 +4,24 @@
 //
 // The log belongs to the program, not to a window: each receive batch is
 // logged once however many ticks see it, and logging goes on while no
-// sentence window is open. Everything appended reaches the disk (fdatasync)
-// before the call returns, so a crash or a power cut loses nothing shown.
+// sentence window is open. Everything appended is in the file (written, not
+// buffered) before the call returns, so a crash loses nothing shown; a
+// background thread then syncs it to the disk (fdatasync) within
+// milliseconds, so the GUI never waits for a slow disk and a power cut loses
+// at most the lines of that moment. A failed sync is told at the next write.
 #pragma once
 
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "receiver_state.h"
@@ -61,6 +68,34 @@ std::string SpeedLimitText(const QString& comboText);
 std::string BuildInformationRecord(int number, std::string_view speedLimit,
                                    const ReceiverState& state);
 
+// Syncs files to the disk on a thread of its own, so that the caller never
+// waits for the disk. Each request syncs a duplicate of the descriptor, which
+// the caller may close at once.
+class BackgroundSync {
+public:
+    BackgroundSync() = default;
+    ~BackgroundSync(); // finishes every requested sync
+    BackgroundSync(const BackgroundSync&) = delete;
+    BackgroundSync& operator=(const BackgroundSync&) = delete;
+
+    void Request(int fd);
+    // True once after a sync (or a request) failed.
+    bool TakeFailure() { return failed_.exchange(false); }
+    // Waits until every sync requested so far is done.
+    void Drain();
+
+private:
+    void Run();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<int> queue_;
+    bool busy_ = false;
+    bool stop_ = false;
+    std::atomic<bool> failed_{false};
+    std::thread thread_;
+};
+
 class SentenceLogger {
 public:
     SentenceLogger() = default;
@@ -77,6 +112,8 @@ public:
     int recordCounter() const { return recordCounter_; }
     const std::string& speedLimitText() const { return speedLimitText_; }
     std::size_t pendingBytes() const { return pending_.size(); }
+    // Waits for the disk syncs of what was written so far.
+    void WaitForDisk() { sync_.Drain(); }
 
     // Start Log: logging on, "GPS_LOG.txt" opened for appending if not open.
     Notice StartLogging();
@@ -121,6 +158,7 @@ private:
     std::string speedLimitText_;
     int windows_ = 0;
     QPointer<QTimer> background_;
+    BackgroundSync sync_;
 };
 
 // The program's logger, shared by every sentence window.
