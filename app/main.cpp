@@ -43,7 +43,7 @@ int main(int argc, char* argv[]) {
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         QThread::msleep(3010);
 
-        QApplication::setApplicationDisplayName(QStringLiteral("Zentu Corporation, LTD"));
+        SetApplicationTitle(QStringLiteral("Zentu Corporation, LTD"));
         auto* form = new TMainForm();
         CloseOnTerminationSignals(form);
         form->show();

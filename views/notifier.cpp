@@ -8,8 +8,7 @@ namespace {
 class QtNotifier : public Notifier {
 public:
     void ShowMessage(const QString& text) override {
-        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
-                        QMessageBox::Ok);
+        QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok);
         box.exec();
     }
     void MessageBox(const QString& text, const QString& caption) override {
@@ -17,18 +16,30 @@ public:
         box.exec();
     }
     void ShowError(const QString& text) override {
-        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
-                        QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Critical, ApplicationTitle(), text, QMessageBox::Ok);
         box.exec();
     }
     void Beep(unsigned) override { QApplication::beep(); }
 };
 
 QtNotifier g_qtNotifier;
+QString g_applicationTitle;
 Notifier* g_notifier = nullptr;
 
 } // namespace
 
-Notifier& CurrentNotifier() { return g_notifier != nullptr ? *g_notifier : g_qtNotifier; }
+Notifier& CurrentNotifier() {
+    return g_notifier != nullptr ? *g_notifier : g_qtNotifier;
+}
 
-void SetNotifier(Notifier* notifier) { g_notifier = notifier; }
+void SetNotifier(Notifier* notifier) {
+    g_notifier = notifier;
+}
+
+void SetApplicationTitle(const QString& title) {
+    g_applicationTitle = title;
+}
+
+QString ApplicationTitle() {
+    return g_applicationTitle;
+}

@@ -18,6 +18,12 @@ public:
     virtual void Beep(unsigned type) = 0;
 };
 
+// The application title: the caption of every plain message dialog. It is not
+// Qt's application display name, which the X11 platform would append to every
+// window caption ("Navigation — ...").
+void SetApplicationTitle(const QString& title);
+QString ApplicationTitle();
+
 // The notifier in use: modal Qt boxes and QApplication::beep() unless replaced.
 Notifier& CurrentNotifier();
 // Replaces the notifier (nullptr restores the default). Not owned.
