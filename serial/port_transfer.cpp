@@ -27,6 +27,25 @@ void RecoverFromFailure(const PortRef& port, const IoResult& result) {
     PurgeLine(port.fd());
 }
 
+// The status of a finished transfer, with its trace lines: a short one only
+// clears the line's error state, a failed one also purges both directions.
+int TransferStatus(const PortRef& port, const IoResult& result, const char* shortLabel,
+                   int failedStatus) {
+    switch (result.end) {
+    case IoEnd::Complete:
+        return QVX_SUCCESS;
+    case IoEnd::Short:
+        trace::Line("ClearCommError return %s\r\n", ClearLineErrors(port.fd()) ? "TRUE" : "FALSE");
+        trace::Line("%s = %d\r\n", shortLabel, static_cast<int>(result.moved));
+        return QVX_COMPORT_TIMEOUT_ERR;
+    case IoEnd::Failed:
+        break;
+    }
+    TraceError(result.error);
+    RecoverFromFailure(port, result);
+    return failedStatus;
+}
+
 } // namespace
 
 PORTAVEL_API int RsRequest_WIN(HANDLE handle, DWORD count, const unsigned char* data) {
@@ -47,20 +66,8 @@ PORTAVEL_API int RsRequest_WIN(HANDLE handle, DWORD count, const unsigned char* 
 
     if (tracing)
         trace::Line("Finish Send : %15.10f seconds\r\n", Tavrel_Time(&start, &end, 0));
-    switch (result.end) {
-    case IoEnd::Complete:
-        return QVX_SUCCESS;
-    case IoEnd::Short:
-        trace::Line("ClearCommError return %s\r\n", ClearLineErrors(port.fd()) ? "TRUE" : "FALSE");
-        trace::Line("RsRequest_WIN ERROR_TIMEOUT, ActSentByte = %d\r\n",
-                    static_cast<int>(result.moved));
-        return QVX_COMPORT_TIMEOUT_ERR;
-    case IoEnd::Failed:
-        break;
-    }
-    TraceError(result.error);
-    RecoverFromFailure(port, result);
-    return QVX_COMPORT_REQUEST_ERR;
+    return TransferStatus(port, result, "RsRequest_WIN ERROR_TIMEOUT, ActSentByte",
+                          QVX_COMPORT_REQUEST_ERR);
 }
 
 PORTAVEL_API int RsReceive_WIN(HANDLE handle, DWORD count, DWORD* bytesRead, unsigned char* data) {
@@ -79,22 +86,9 @@ PORTAVEL_API int RsReceive_WIN(HANDLE handle, DWORD count, DWORD* bytesRead, uns
     if (tracing)
         trace::Line("Finish Receive : %15.10f seconds\r\n", Tavrel_Time(&start, &end, 0));
     trace::Data("RsReceive_WIN:\r\n", data, result.moved);
-    if (bytesRead != nullptr)
-        *bytesRead = result.moved;
-    switch (result.end) {
-    case IoEnd::Complete:
-        return QVX_SUCCESS;
-    case IoEnd::Short:
-        trace::Line("ClearCommError return %s\r\n", ClearLineErrors(port.fd()) ? "TRUE" : "FALSE");
-        trace::Line("RsReceive_WIN ERROR_TIMEOUT RECRecLength = %d\r\n",
-                    static_cast<int>(result.moved));
-        return QVX_COMPORT_TIMEOUT_ERR;
-    case IoEnd::Failed:
-        break;
-    }
-    TraceError(result.error);
-    RecoverFromFailure(port, result);
-    if (bytesRead != nullptr)
-        *bytesRead = 0;
-    return QVX_COMPORT_RECEIVE_ERR;
+    const int status = TransferStatus(port, result, "RsReceive_WIN ERROR_TIMEOUT RECRecLength",
+                                      QVX_COMPORT_RECEIVE_ERR);
+    if (bytesRead != nullptr) // a failed read moved nothing the caller may use
+        *bytesRead = status == QVX_COMPORT_RECEIVE_ERR ? 0 : result.moved;
+    return status;
 }
