@@ -10,7 +10,7 @@
 
 #include "roadmap_form.h"
 #include "sentence_form.h"
-#include "sentence_log.h"
+#include "sentence_logger.h"
 
 namespace {
 

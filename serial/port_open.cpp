@@ -9,7 +9,7 @@
 
 #include "port_name.h"
 #include "port_table.h"
-#include "unique_fd.h"
+#include "posix_fd.h"
 
 namespace portavel {
 

@@ -13,7 +13,7 @@
 
 #include "comm_timeouts.h"
 #include "portavel.h"
-#include "unique_fd.h"
+#include "posix_fd.h"
 
 namespace portavel {
 

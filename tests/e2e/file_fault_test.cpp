@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "sentence_log.h"
+#include "sentence_logger.h"
 #include "slot_text.h"
 #include "whole_program.h"
 

@@ -3,7 +3,7 @@
 #include <QStringEncoder>
 #include <sys/resource.h>
 
-#include "sentence_log.h"
+#include "sentence_logger.h"
 #include "slot_text.h"
 #include "whole_program.h"
 

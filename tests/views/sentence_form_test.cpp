@@ -14,7 +14,7 @@
 #include "program_flags.h"
 #include "roadmap_sentence_support.h"
 #include "sentence_form.h"
-#include "sentence_log.h"
+#include "sentence_logger.h"
 #include "test_support.h"
 #include "views.h"
 

@@ -1,10 +1,12 @@
-// Owns one file descriptor from the line that opens it, so no early return leaks it.
+// File descriptors shared by the library and the program: an owner from the
+// line that opens one, so no early return leaks it, and a whole write.
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
+#include <string_view>
 #include <unistd.h>
 #include <utility>
-
-namespace portavel {
 
 class UniqueFd {
 public:
@@ -36,4 +38,17 @@ private:
     int fd_ = -1;
 };
 
-} // namespace portavel
+// Writes bytes through interruptions and short writes; returns how many were
+// written before the first error (bytes.size() when all were).
+inline std::size_t WriteAll(int fd, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}

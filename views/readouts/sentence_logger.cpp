@@ -1,15 +1,14 @@
-#include "sentence_log.h"
+#include "sentence_logger.h"
 
 #include <QCoreApplication>
-#include <QStringEncoder>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "notifier.h"
+#include "posix_fd.h"
 #include "slot_text.h"
 
 namespace {
@@ -24,160 +23,7 @@ int OpenForAppend(const char* name) {
     return fd;
 }
 
-// Bytes written before the first error.
-std::size_t WriteAll(int fd, std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
-
-// Special files (a terminal, /dev/null) cannot be synced and need not be.
-bool SyncData(int fd) {
-    return ::fdatasync(fd) == 0 || errno == EINVAL;
-}
-
-void AppendField(std::string& out, char c) {
-    if (c != '\0')
-        out += c;
-}
-
 } // namespace
-
-bool DisplayableLine(std::string_view line) {
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const auto c = static_cast<unsigned char>(line[i]);
-        if (c == '\t')
-            continue;
-        if (c < 0x20 || c == 0x7F || c == 0x80 || c == 0xFF)
-            return false;
-        if (c < 0x80)
-            continue;
-        // A Big5 lead byte needs its trail byte.
-        if (i + 1 >= line.size())
-            return false;
-        const auto t = static_cast<unsigned char>(line[++i]);
-        if (!((t >= 0x40 && t <= 0x7E) || (t >= 0xA1 && t <= 0xFE)))
-            return false;
-    }
-    return true;
-}
-
-SentenceDisplay SelectSentenceLines(const ReceiverState& state) {
-    SentenceDisplay display;
-    for (const auto& slot : state.SentenceLines) {
-        const std::string_view line = SlotView(slot);
-        if (line.empty())
-            continue;
-        if (!DisplayableLine(line)) {
-            display.displayError = true;
-            break;
-        }
-        display.shown.push_back(line);
-        if (line.size() >= 2 && line[0] == '$' && line[1] == 'P')
-            display.proprietary.push_back(line);
-    }
-    return display;
-}
-
-std::string SpeedLimitText(const QString& comboText) {
-    QStringEncoder big5("Big5");
-    std::string out;
-    for (qsizetype i = 0; i < comboText.size();) {
-        const qsizetype width = comboText[i].isHighSurrogate() && i + 1 < comboText.size() ? 2 : 1;
-        const QString character = comboText.mid(i, width);
-        const QByteArray bytes =
-            big5.isValid() ? QByteArray(big5.encode(character)) : character.toLatin1();
-        if (out.size() + static_cast<std::size_t>(bytes.size()) > kSpeedLimitBytes)
-            break;
-        out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        i += width;
-    }
-    return out;
-}
-
-std::string BuildInformationRecord(int number, std::string_view speedLimit,
-                                   const ReceiverState& state) {
-    char head[32];
-    std::snprintf(head, sizeof head, "***** %04d *****\r\n", number);
-    std::string out = head;
-    out.append(speedLimit);
-    out += ',';
-    AppendField(out, SlotChar(state.Gga.NorthSouth));
-    out += ',';
-    out.append(SlotView(state.Gga.Latitude));
-    out += ',';
-    AppendField(out, SlotChar(state.Gga.EastWest));
-    out += ',';
-    out.append(SlotView(state.Gga.Longitude));
-    out += ',';
-    out.append(SlotView(state.Rmc.Course));
-    out += ',';
-    AppendField(out, SlotChar(state.Rmc.Status));
-    out += "\r\n";
-    for (const auto& line : state.SentenceLines) {
-        out.append(SlotView(line));
-        out += "\r\n";
-    }
-    return out;
-}
-
-BackgroundSync::~BackgroundSync() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-    }
-    changed_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
-}
-
-void BackgroundSync::Request(int fd) {
-    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) {
-        failed_ = true;
-        return;
-    }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(copy);
-        if (!thread_.joinable())
-            thread_ = std::thread([this] { Run(); });
-    }
-    changed_.notify_all();
-}
-
-void BackgroundSync::Drain() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
-}
-
-void BackgroundSync::Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-        if (queue_.empty())
-            return; // stopping, and nothing left to sync
-        std::vector<int> batch;
-        batch.swap(queue_);
-        busy_ = true;
-        lock.unlock();
-        for (int fd : batch) {
-            if (!SyncData(fd))
-                failed_ = true;
-            ::close(fd);
-        }
-        lock.lock();
-        busy_ = false;
-        changed_.notify_all();
-    }
-}
 
 SentenceLogger::~SentenceLogger() {
     delete background_.data();

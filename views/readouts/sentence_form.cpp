@@ -12,7 +12,7 @@
 #include "big5_text.h"
 #include "notifier.h"
 #include "program_flags.h"
-#include "sentence_log.h"
+#include "sentence_logger.h"
 #include "trace_file.h"
 #include "views.h"
 

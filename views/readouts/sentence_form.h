@@ -1,6 +1,6 @@
 // TSentenceForm, "NMEA Sentence": the raw lines of the latest batch, the
 // module's proprietary replies collected, and the controls of the
-// program-level log (sentence_log.h). The window only shows; the log and the
+// program-level log (sentence_logger.h). The window only shows; the log and the
 // information records belong to SentenceLog().
 #pragma once
 

@@ -1,6 +1,5 @@
-// The NMEA sentence log without its window: which received lines are shown,
-// the program-level logger that appends them to "GPS_LOG.txt", and the
-// numbered information records of "GPS_INFO.txt".
+// The program-level logger of the NMEA sentence window: the shown lines
+// appended to "GPS_LOG.txt" and the numbered records of "GPS_INFO.txt".
 //
 // The log belongs to the program, not to a window: each receive batch is
 // logged once however many ticks see it, and logging goes on while no
@@ -14,87 +13,14 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
-#include <thread>
-#include <vector>
 
+#include "background_sync.h"
 #include "receiver_state.h"
-
-inline constexpr char kSentenceLogFile[] = "GPS_LOG.txt";
-inline constexpr char kInformationFile[] = "GPS_INFO.txt";
-inline constexpr char kErrorCaption[] = "ERROR";
-inline constexpr char kCannotOpenLogFile[] = "Can not Open LOG File";
-inline constexpr char kCannotWriteLogFile[] = "Can not Write LOG File";
-inline constexpr char kLogFileRemoved[] = "LOG File was removed, a new GPS_LOG.txt is started";
-inline constexpr char kInformationWrong[] = "Information is wrong ,Please try Again";
-// Shown in place of lines that cannot be displayed (garbage at a wrong baud rate).
-inline constexpr const char* kBaudRateHelp[3] = {
-    "Please check baud rate setting.",
-    "You should press \"Stop\" and change baud rate.",
-    "and then press \"go\" to continue.",
-};
-
-constexpr int kSpeedLimitBytes = 15;
-
-// Whether a received line can be shown: printable ASCII and whole Big5
-// characters only. Control bytes and broken double-byte characters are what a
-// wrong baud rate produces.
-bool DisplayableLine(std::string_view line);
-
-struct SentenceDisplay {
-    // The lines shown, in slot order, up to the first one that cannot be shown.
-    std::vector<std::string_view> shown;
-    // The proprietary ("$P") lines among them.
-    std::vector<std::string_view> proprietary;
-    // A line could not be shown; the baud-rate help follows the shown lines.
-    bool displayError = false;
-};
-
-// Views into state's SentenceLines; keep state alive while using them.
-SentenceDisplay SelectSentenceLines(const ReceiverState& state);
-
-// The speed-limit label as the file receives it: Big5 bytes, cut to at most
-// 15 bytes without splitting a character.
-std::string SpeedLimitText(const QString& comboText);
-
-// One information record: twelve CR LF lines. An empty hemisphere or status
-// slot gives an empty field, never a zero byte.
-std::string BuildInformationRecord(int number, std::string_view speedLimit,
-                                   const ReceiverState& state);
-
-// Syncs files to the disk on a thread of its own, so that the caller never
-// waits for the disk. Each request syncs a duplicate of the descriptor, which
-// the caller may close at once.
-class BackgroundSync {
-public:
-    BackgroundSync() = default;
-    ~BackgroundSync(); // finishes every requested sync
-    BackgroundSync(const BackgroundSync&) = delete;
-    BackgroundSync& operator=(const BackgroundSync&) = delete;
-
-    void Request(int fd);
-    // True once after a sync (or a request) failed.
-    bool TakeFailure() { return failed_.exchange(false); }
-    // Waits until every sync requested so far is done.
-    void Drain();
-
-private:
-    void Run();
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<int> queue_;
-    bool busy_ = false;
-    bool stop_ = false;
-    std::atomic<bool> failed_{false};
-    std::thread thread_;
-};
+#include "sentence_lines.h"
 
 class SentenceLogger {
 public:

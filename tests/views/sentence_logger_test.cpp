@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "roadmap_sentence_support.h"
-#include "sentence_log.h"
+#include "sentence_logger.h"
 #include "test_support.h"
 
 namespace {

@@ -1,0 +1,60 @@
+#include "background_sync.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+bool SyncData(int fd) {
+    return ::fdatasync(fd) == 0 || errno == EINVAL;
+}
+
+BackgroundSync::~BackgroundSync() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void BackgroundSync::Request(int fd) {
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) {
+        failed_ = true;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(copy);
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { Run(); });
+    }
+    changed_.notify_all();
+}
+
+void BackgroundSync::Drain() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
+}
+
+void BackgroundSync::Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (queue_.empty())
+            return; // stopping, and nothing left to sync
+        std::vector<int> batch;
+        batch.swap(queue_);
+        busy_ = true;
+        lock.unlock();
+        for (int fd : batch) {
+            if (!SyncData(fd))
+                failed_ = true;
+            ::close(fd);
+        }
+        lock.lock();
+        busy_ = false;
+        changed_.notify_all();
+    }
+}

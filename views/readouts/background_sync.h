@@ -1,0 +1,39 @@
+// Disk syncs off the GUI thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// fdatasync; special files (a terminal, /dev/null) cannot be synced and need not be.
+bool SyncData(int fd);
+
+// Syncs files to the disk on a thread of its own, so that the caller never
+// waits for the disk. Each request syncs a duplicate of the descriptor, which
+// the caller may close at once.
+class BackgroundSync {
+public:
+    BackgroundSync() = default;
+    ~BackgroundSync(); // finishes every requested sync
+    BackgroundSync(const BackgroundSync&) = delete;
+    BackgroundSync& operator=(const BackgroundSync&) = delete;
+
+    void Request(int fd);
+    // True once after a sync (or a request) failed.
+    bool TakeFailure() { return failed_.exchange(false); }
+    // Waits until every sync requested so far is done.
+    void Drain();
+
+private:
+    void Run();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<int> queue_;
+    bool busy_ = false;
+    bool stop_ = false;
+    std::atomic<bool> failed_{false};
+    std::thread thread_;
+};
