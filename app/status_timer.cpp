@@ -6,6 +6,7 @@
 #include "program_flags.h"
 #include "slot_text.h"
 #include "trace_file.h"
+#include "window_tick_stamp.h"
 
 namespace {
 

@@ -2,8 +2,6 @@
 
 #include <cstdarg>
 
-#include "portavel.h"
-
 TraceFile::TraceFile(const char* fileName, const char* probeMode)
     : fileName_(fileName), probeMode_(probeMode) {}
 
@@ -56,12 +54,3 @@ void TraceFile::Write(const char* data, std::size_t size) {
     std::fwrite(data, 1, size, stream);
     std::fflush(stream);
 }
-
-namespace {
-int64_t g_windowTimerStart = 0;
-int64_t g_windowTimerEnd = 0;
-} // namespace
-
-double WindowTimerStart() { return Tavrel_Time(&g_windowTimerStart, &g_windowTimerEnd, 1); }
-
-double WindowTimerStamp() { return Tavrel_Time(&g_windowTimerStart, &g_windowTimerEnd, 0); }

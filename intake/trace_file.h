@@ -46,9 +46,3 @@ private:
     std::atomic<std::FILE*> stream_{nullptr};
     std::mutex mutex_;
 };
-
-// The counter pair shared by the window timers: the main status timer takes
-// the stamp at the start of its tick, the views read it, so all GUI traces
-// share one timeline per second. GUI thread only.
-double WindowTimerStamp(); // seconds since the last start (mode 0)
-double WindowTimerStart(); // takes the stamp (mode 1), returns 0

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QString>
-#include <vector>
 
 class Notifier {
 public:
@@ -28,29 +27,3 @@ QString ApplicationTitle();
 Notifier& CurrentNotifier();
 // Replaces the notifier (nullptr restores the default). Not owned.
 void SetNotifier(Notifier* notifier);
-
-// Records instead of showing; for tests.
-class RecordingNotifier : public Notifier {
-public:
-    struct Shown {
-        enum Kind { Message, Box, Error } kind;
-        QString text;
-        QString caption;
-    };
-    void ShowMessage(const QString& text) override { shown.push_back({Shown::Message, text, {}}); }
-    void MessageBox(const QString& text, const QString& caption) override {
-        shown.push_back({Shown::Box, text, caption});
-    }
-    void ShowError(const QString& text) override { shown.push_back({Shown::Error, text, {}}); }
-    void Beep(unsigned type) override { beeps.push_back(type); }
-
-    std::vector<Shown> shown;
-    std::vector<unsigned> beeps;
-};
-
-// Installs a RecordingNotifier for the lifetime of the object.
-class ScopedRecordingNotifier : public RecordingNotifier {
-public:
-    ScopedRecordingNotifier() { SetNotifier(this); }
-    ~ScopedRecordingNotifier() override { SetNotifier(nullptr); }
-};

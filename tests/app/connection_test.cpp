@@ -8,7 +8,7 @@
 
 #include "app_fakes.h"
 #include "gps_thread.h"
-#include "notifier.h"
+#include "recording_notifier.h"
 #include "receiver_state.h"
 #include "test_support.h"
 #include "trace_file.h"

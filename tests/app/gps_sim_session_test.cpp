@@ -11,7 +11,7 @@
 
 #include "app_fakes.h"
 #include "main_form.h"
-#include "notifier.h"
+#include "recording_notifier.h"
 #include "program_flags.h"
 #include "test_support.h"
 

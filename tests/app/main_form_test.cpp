@@ -17,7 +17,7 @@
 #include "close_on_signal.h"
 #include "gps_thread.h"
 #include "main_trace.h"
-#include "notifier.h"
+#include "recording_notifier.h"
 #include "program_flags.h"
 #include "test_support.h"
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app_fakes.h"
-#include "notifier.h"
+#include "recording_notifier.h"
 #include "program_flags.h"
 #include "test_support.h"
 #include "trace_file.h"

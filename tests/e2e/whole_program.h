@@ -28,7 +28,7 @@
 #include "gps_thread.h"
 #include "main_form.h"
 #include "navigation_form.h"
-#include "notifier.h"
+#include "recording_notifier.h"
 #include "program_flags.h"
 #include "receiver_state.h"
 #include "satellite_form.h"

@@ -15,7 +15,7 @@
 
 #include "jpeg_encoder.h"
 #include "logo_form.h"
-#include "notifier.h"
+#include "recording_notifier.h"
 #include "test_support.h"
 #include "views.h"
 

@@ -14,6 +14,7 @@
 #include "readout_test_util.h"
 #include "test_support.h"
 #include "trace_file.h"
+#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {

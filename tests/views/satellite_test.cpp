@@ -16,6 +16,7 @@
 #include "satellite_plot.h"
 #include "test_support.h"
 #include "trace_file.h"
+#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "notifier.h"
+#include "recording_notifier.h"
 #include "program_flags.h"
 #include "roadmap_sentence_support.h"
 #include "sentence_form.h"

@@ -17,6 +17,7 @@
 #include "program_flags.h"
 #include "roadmap_plot.h"
 #include "trace_file.h"
+#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {

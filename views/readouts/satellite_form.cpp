@@ -12,6 +12,7 @@
 #include "readout_style.h"
 #include "satellite_painting.h"
 #include "trace_file.h"
+#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {

@@ -14,6 +14,7 @@
 #include "program_flags.h"
 #include "sentence_logger.h"
 #include "trace_file.h"
+#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {

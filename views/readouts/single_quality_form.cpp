@@ -10,6 +10,7 @@
 #include "program_flags.h"
 #include "readout_style.h"
 #include "trace_file.h"
+#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {
