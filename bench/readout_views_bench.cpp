@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "navigation_form.h"
@@ -14,12 +13,13 @@
 #include "satellite_form.h"
 #include "satellite_painting.h"
 #include "single_quality_form.h"
+#include "stored_batch.h"
 
 namespace {
 
 template <std::size_t W> void Put(char (&slot)[W], const std::string& value) {
-    std::memset(slot, 0, W);
-    std::memcpy(slot, value.data(), std::min(W, value.size()));
+    for (std::size_t i = 0; i < W; ++i)
+        slot[i] = i < value.size() ? value[i] : '\0';
 }
 
 // A busy sky: twelve satellites with signal, a 3D fix through eight of them.
@@ -45,23 +45,24 @@ ReceiverState BusyState() {
         Put(s.Gsv.Elevation[i], std::to_string(5 + 7 * i));
         Put(s.Gsv.Azimuth[i], std::to_string(29 * i));
         Put(s.Gsv.Snr[i], std::to_string(20 + 2 * i));
-        s.Gsv.SnrLevel[i] = {20 + 2 * i, 20 + 2 * i};
         if (i < 8)
             Put(s.Gsa.UsedPrn[i], std::to_string(1 + 3 * i));
     }
     return s;
 }
 
+// What the receiver sends this second, as sentences through the parser.
+ReceiverState g_sky;
+
 void Publish(const ReceiverState& state) {
-    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
-    SharedReceiverState() = state;
+    g_sky = state;
+    StoreState(g_sky);
 }
 
 // Each second the receiver moves on: new time, satellites a degree further,
 // signals a little different, so every tick has something new to show.
 void Advance(int second) {
-    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
-    ReceiverState& s = SharedReceiverState();
+    ReceiverState& s = g_sky;
     char text[16];
     std::snprintf(text, sizeof text, "0953%02d.000", second % 60);
     Put(s.Gga.UtcTime, text);
@@ -69,8 +70,8 @@ void Advance(int second) {
         Put(s.Gsv.Azimuth[i], std::to_string((29 * i + second) % 360));
         const int snr = 20 + (2 * i + second) % 30;
         Put(s.Gsv.Snr[i], std::to_string(snr));
-        s.Gsv.SnrLevel[i] = {s.Gsv.SnrLevel[i].Current, snr};
     }
+    StoreState(s);
 }
 
 // wholeWindow: repaint everything, as when the window is uncovered;

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -11,31 +10,25 @@
 #include "roadmap_form.h"
 #include "sentence_form.h"
 #include "sentence_logger.h"
+#include "stored_batch.h"
 
 namespace {
 
-template <std::size_t W> void Put(char (&slot)[W], const std::string& text) {
-    for (std::size_t i = 0; i < W; ++i)
-        slot[i] = i < text.size() ? text[i] : '\0';
-}
-
 // A new GGA position a few metres from the last one, as a moving receiver gives.
 void PublishPosition(int step) {
-    char lat[16];
-    std::snprintf(lat, sizeof lat, "2502.%04d", 1234 + step % 40);
-    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
-    GgaPart& gga = SharedReceiverState().Gga;
-    Put(gga.Latitude, lat);
-    Put(gga.Longitude, "12130.5000");
-    gga.NorthSouth[0] = 'N';
-    gga.EastWest[0] = 'E';
-    ++ReceiverBatchCounter();
+    char body[96];
+    std::snprintf(body, sizeof body,
+                  "GPGGA,123519,2502.%04d,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,",
+                  1234 + step % 40);
+    StoreBytes(FramedSentence(body));
 }
 
 // A full burst of standard sentences; a module reply only follows a command.
 void PublishBurst(int step) {
-    static const char* lines[kSentenceLineCount] = {
-        "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*47",
+    std::string gga = "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+    gga[7] = static_cast<char>('0' + step % 10);
+    StoreLines({
+        gga,
         "$GPGLL,2502.1234,N,12130.5000,E,123519,A*2C",
         "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39",
         "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74",
@@ -44,14 +37,7 @@ void PublishBurst(int step) {
         "$GPRMC,123519,A,2502.1234,N,12130.5000,E,022.4,054.7,230394,003.1,W*6A",
         "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48",
         "$GPZDA,123519,23,03,1994,00,00*6A",
-        "",
-    };
-    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
-    ReceiverState& state = SharedReceiverState();
-    for (int i = 0; i < kSentenceLineCount; ++i)
-        Put(state.SentenceLines[i], lines[i]);
-    state.SentenceLines[0][7] = static_cast<char>('0' + step % 10);
-    ++ReceiverBatchCounter();
+    });
 }
 
 void BM_RoadmapTick(benchmark::State& state) {

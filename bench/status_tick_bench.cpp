@@ -8,6 +8,7 @@
 #include "program_flags.h"
 #include "receiver_state.h"
 #include "status_timer.h"
+#include "stored_batch.h"
 #include "trace_file.h"
 
 namespace {
@@ -30,10 +31,8 @@ public:
 
 // A receiver that is still searching: the clock counts every tick.
 void FillSearchingState() {
-    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
-    ReceiverState& state = SharedReceiverState();
-    state.Rmc.Status[0] = 'V';
-    std::memcpy(state.Gga.UtcTime, "123519.00", 9);
+    StoreBytes(FramedSentence("GPGGA,123519.00,,,,,0,00,,,M,,M,,") +
+               FramedSentence("GPRMC,123519.00,V,,,,,,,071225,,"));
 }
 
 // The unit alone: snapshot, time text, fix state machine, fix time text.

@@ -7,8 +7,9 @@
 // of the program walks through the whole second every 27 bursts. Each burst
 // carries its own latitude. Trace lines are stamped on CLOCK_MONOTONIC as
 // they reach the files (inotify), so:
-//   receive cycle  last byte -> the receive thread's "Receive Data Length"
-//                  line of the batch that holds the burst (ThreadLog.txt)
+//   receive cycle  last byte -> the receive thread's "Com_SR_Buf.ReceiveLength"
+//                  line, written as it stores the batch that holds the burst
+//                  (ThreadLog.txt)
 //   <window>       last byte -> the "Start ... Timer" line of that window's
 //                  first tick after the batch was stored; for the sentence
 //                  log, the tick whose trace holds the burst's GGA line
@@ -62,8 +63,7 @@ public:
             partial_.append(buffer, static_cast<size_t>(n));
         }
         size_t start = 0;
-        for (size_t end; (end = partial_.find("\r\n", start)) != std::string::npos;
-             start = end + 2)
+        for (size_t end; (end = partial_.find("\r\n", start)) != std::string::npos; start = end + 2)
             lines.push_back({now, partial_.substr(start, end - start)});
         partial_.erase(0, start);
     }
@@ -149,8 +149,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     WriteFileBytesSimple("Quillmar.aon", "0 1,3,1,0,"); // COM_1, 9600 bit/s, 8N1
-    const char* traces[] = {"ThreadLog.txt",     "MainLog.txt",   "NavigationLog.txt",
-                            "SatelliteLog.txt",  "SingleLog.txt", "RoadmapLog.txt",
+    const char* traces[] = {"ThreadLog.txt",    "MainLog.txt",   "NavigationLog.txt",
+                            "SatelliteLog.txt", "SingleLog.txt", "RoadmapLog.txt",
                             "SentenceLog.txt"};
     for (const char* name : traces)
         WriteFileBytesSimple(name, "");
@@ -208,8 +208,8 @@ int main(int argc, char** argv) {
         pump(50);
 
     std::printf("bursts: %d every %d ms, program %s\n", bursts, periodMs, program.c_str());
-    ScriptedSender sender(master, [](int n) { return NmeaBurst(n); },
-                          std::chrono::milliseconds(periodMs));
+    ScriptedSender sender(
+        master, [](int n) { return NmeaBurst(n); }, std::chrono::milliseconds(periodMs));
     const auto end = Clock::now() + std::chrono::milliseconds(periodMs) * bursts +
                      std::chrono::milliseconds(2500);
     while (Clock::now() < end)
@@ -220,7 +220,8 @@ int main(int argc, char** argv) {
     waitpid(child, &status, 0);
     pump(0);
 
-    // Stores: the slot lines that follow "Receive Data Length" name the burst.
+    // Stores: the line written right before a batch is stored, named by the
+    // GGA among the slot lines that follow it.
     std::map<int, Clock::time_point> stored;
     const auto& thread = tails.at("ThreadLog.txt").lines;
     const auto sent = sender.Sent();
@@ -228,9 +229,9 @@ int main(int argc, char** argv) {
     for (const auto& [n, at] : sent)
         burstOfLatitude[BurstLatitude(n)] = n;
     for (size_t i = 0; i < thread.size(); ++i) {
-        if (thread[i].text.rfind("Receive Data Length", 0) != 0)
+        if (thread[i].text.rfind("Com_SR_Buf.ReceiveLength", 0) != 0)
             continue;
-        for (size_t j = i + 1; j < thread.size() && j <= i + 10; ++j) {
+        for (size_t j = i + 1; j < thread.size() && j <= i + 12; ++j) {
             if (thread[j].text.rfind("$GPGGA", 0) != 0)
                 continue;
             for (const auto& [lat, n] : burstOfLatitude)

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <time.h>
 
-#include "nmea_parser.h"
+#include "batch_signal.h"
 #include "receiver_state.h"
 #include "trace_file.h"
 
@@ -94,18 +94,15 @@ void TavrelGpsThread::Cycle() {
     g_threadTrace.Line("Com_SR_Buf.ReceiveLength = %d\r\n",
                        static_cast<int>(Com_SR_Buf.ReceiveLength));
 
-    ReceiverState& state = SharedReceiverState();
-    {
-        std::lock_guard<std::mutex> lock(ReceiverStateMutex());
-        std::memset(state.SentenceLines, 0, sizeof state.SentenceLines);
-        ParseNmeaBatch(Com_SR_Buf.ReceiveBuffer, Com_SR_Buf.ReceiveLength, state);
-        ++ReceiverBatchCounter();
-    }
+    const uint64_t batch = StoreBatch(Com_SR_Buf.ReceiveBuffer, Com_SR_Buf.ReceiveLength);
+    emit BatchSignal::Instance().Stored(batch);
     double elapsed = 0.0;
     if (g_threadTrace.active()) {
-        // This thread is the only writer, so it may read the slots without the lock.
         g_threadTrace.Line("Receive Data Length = %d\r\n",
                            static_cast<int>(Com_SR_Buf.ReceiveLength));
+        // This loop is the only writer, so the copy holds the batch just stored.
+        ReceiverState state;
+        TakeReceiverSnapshot(state);
         // Bounded: a slot need not hold a zero within its width.
         for (const auto& line : state.SentenceLines)
             g_threadTrace.Line("%.*s\r\n", kSentenceLineWidth, line);

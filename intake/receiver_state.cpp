@@ -1,6 +1,9 @@
 #include "receiver_state.h"
 
 #include <cstring>
+#include <mutex>
+
+#include "nmea_parser.h"
 
 namespace {
 ReceiverState g_receiverState; // static storage: all zero at start, never freed
@@ -8,11 +11,12 @@ std::mutex g_receiverStateMutex;
 uint64_t g_batchCounter = 0;
 } // namespace
 
-ReceiverState& SharedReceiverState() { return g_receiverState; }
-
-std::mutex& ReceiverStateMutex() { return g_receiverStateMutex; }
-
-uint64_t& ReceiverBatchCounter() { return g_batchCounter; }
+uint64_t StoreBatch(const unsigned char* bytes, uint32_t count) {
+    std::lock_guard<std::mutex> lock(g_receiverStateMutex);
+    std::memset(g_receiverState.SentenceLines, 0, sizeof g_receiverState.SentenceLines);
+    ParseNmeaBatch(bytes, count, g_receiverState);
+    return ++g_batchCounter;
+}
 
 void TakeReceiverSnapshot(ReceiverState& out, uint64_t* batchNumber) {
     std::lock_guard<std::mutex> lock(g_receiverStateMutex);

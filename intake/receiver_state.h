@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 
 constexpr int kSentenceLineCount = 10;
 constexpr int kSentenceLineWidth = 128;
@@ -109,21 +108,19 @@ static_assert(offsetof(GsvPart, SnrLevel) >= 161 && offsetof(GsvPart, Snr) + 36 
 static_assert(sizeof(VtgPart) == 30);
 static_assert(sizeof(ZdaPart) == 27);
 
-// The process-wide record. It has static storage, so every byte is zero at start.
+// The process-wide record: static storage, so every byte is zero at start.
 //
-// Synchronisation: one batch is the unit. The receive thread holds
-// ReceiverStateMutex() while it clears the line slots and parses a batch; a
-// reader calls TakeReceiverSnapshot() once at the start of its tick and works
-// on that copy, so it never sees half a batch.
-ReceiverState& SharedReceiverState();
-std::mutex& ReceiverStateMutex();
+// One batch is the unit. StoreBatch is the only write: under the record's
+// lock it empties the line slots, parses the batch into the record and counts
+// it. A reader calls TakeReceiverSnapshot() once at the start of its tick and
+// works on that copy, so it never sees half a batch.
 
-// Number of batches parsed into the record so far; the writer adds one per
-// batch while it holds the lock. A reader can tell a new batch from one it
-// has already handled (two ticks may fall into one receive cycle).
-uint64_t& ReceiverBatchCounter();
+// Stores one receive batch and returns its number (1 for the first batch of
+// the run). An empty batch empties the whole record.
+uint64_t StoreBatch(const unsigned char* bytes, uint32_t count);
 
 // One consistent copy of the whole record, and optionally the number of the
-// batch it holds.
+// batch it holds (0 before the first), so a reader can tell a new batch from
+// one it has already handled.
 ReceiverState TakeReceiverSnapshot();
 void TakeReceiverSnapshot(ReceiverState& out, uint64_t* batchNumber = nullptr);

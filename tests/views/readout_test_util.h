@@ -6,10 +6,10 @@
 #include <QEvent>
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <string_view>
 
 #include "receiver_state.h"
+#include "stored_batch.h"
 
 // The value replaces the whole slot, cut to its width; the rest is zero.
 template <std::size_t W> void Put(char (&slot)[W], std::string_view value) {
@@ -17,10 +17,9 @@ template <std::size_t W> void Put(char (&slot)[W], std::string_view value) {
     std::memcpy(slot, value.data(), std::min(W, value.size()));
 }
 
-// Replaces the shared record the windows copy at each tick.
+// The batch after which the shared record holds `state`, as the windows copy it.
 inline void PublishState(const ReceiverState& state) {
-    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
-    SharedReceiverState() = state;
+    StoreState(state);
 }
 
 // Runs the deleteLater of closed windows.

@@ -10,8 +10,10 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "recording_notifier.h"
+#include "batch_ticker.h"
+
 #include "program_flags.h"
+#include "recording_notifier.h"
 #include "roadmap_sentence_support.h"
 #include "sentence_form.h"
 #include "sentence_logger.h"
@@ -58,15 +60,11 @@ protected:
         form->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    // A fix and a position, as a save needs them.
-    void PublishFix(char fixType) {
-        std::lock_guard<std::mutex> lock(ReceiverStateMutex());
-        ReceiverState& state = SharedReceiverState();
-        state.Gsa.FixType[0] = fixType;
-        FillSlot(state.Gga.Latitude, "2502.1234");
-        FillSlot(state.Gga.Longitude, "12130.5");
-        state.Gga.NorthSouth[0] = 'N';
-        state.Gga.EastWest[0] = 'E';
+    // A batch with a position and the given fix type, as a save needs them.
+    static void PublishFix(char fixType) {
+        const std::string gsa = FramedSentence(std::string("GPGSA,A,") + fixType +
+                                               ",04,05,,09,12,,,24,,,,,2.5,1.3,2.1");
+        PublishLines({kGga, kRmc, std::string_view(gsa).substr(0, gsa.size() - 2)});
     }
 
     TempWorkDir dir;
@@ -92,7 +90,6 @@ TEST_F(SentenceFormTest, WindowAndControlsAsLaidOut) {
     EXPECT_EQ(form->ClearLog_BitBtn->palette().color(QPalette::ButtonText), QColor(Qt::red));
     EXPECT_TRUE(form->LogRichEdit->isReadOnly());
     EXPECT_EQ(form->LogRichEdit->size(), QSize(441, 172));
-    EXPECT_EQ(form->ShowTimer->interval(), 1000);
 
     QComboBox* speed = form->SpeedComboBox;
     EXPECT_TRUE(speed->isEditable());
@@ -146,7 +143,7 @@ TEST_F(SentenceFormTest, GarbageShowsTheBaudRateHelp) {
               QStringList({Q(kGga), "Please check baud rate setting.",
                            "You should press \"Stop\" and change baud rate.",
                            "and then press \"go\" to continue."}));
-    EXPECT_TRUE(form->ShowTimer->isActive());
+    EXPECT_TRUE(form->findChild<BatchTicker*>("ShowTimer")->isActive());
     // What was shown is logged; what could not be shown is not.
     EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), std::string(kGga) + "\r\n");
 }
@@ -189,7 +186,7 @@ TEST_F(SentenceFormTest, PauseFreezesTheDisplayAndTheLog) {
     form->ShowTimerTimer();
     form->PauseLog_BitBtnClick();
     EXPECT_EQ(form->pauseTag(), 0);
-    EXPECT_FALSE(form->ShowTimer->isActive());
+    EXPECT_FALSE(form->findChild<BatchTicker*>("ShowTimer")->isActive());
     EXPECT_FALSE(SentenceLog().backgroundRunning());
     EXPECT_EQ(notifier.beeps, std::vector<unsigned>({10})); // no Sure.bmp here
     EXPECT_EQ(form->PauseLog_BitBtn->text(), "Pause");
@@ -201,7 +198,7 @@ TEST_F(SentenceFormTest, PauseFreezesTheDisplayAndTheLog) {
 
     form->PauseLog_BitBtnClick();
     EXPECT_EQ(form->pauseTag(), 1);
-    EXPECT_TRUE(form->ShowTimer->isActive());
+    EXPECT_TRUE(form->findChild<BatchTicker*>("ShowTimer")->isActive());
     form->ShowTimerTimer();
     EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"),
               std::string(kGga) + "\r\n" + std::string(kRmc) + "\r\n");
@@ -220,7 +217,6 @@ TEST_F(SentenceFormTest, PauseFreezesTheDisplayAndTheLog) {
 TEST_F(SentenceFormTest, SaveWaitsForTheNextTickAndForAResumedDisplay) {
     Open();
     FixAcquired = true;
-    PublishLines({kGga, kRmc});
     PublishFix('3');
     form->ShowTimerTimer();
     EXPECT_TRUE(form->SaveBitBtn1->isEnabled());
@@ -237,8 +233,8 @@ TEST_F(SentenceFormTest, SaveWaitsForTheNextTickAndForAResumedDisplay) {
     const std::string record = ReadFileBytes("GPS_INFO.txt");
     EXPECT_EQ(CountLines(record), 12);
     char head[80];
-    std::snprintf(head, sizeof head, "***** %04d *****\r\n50 km,N,2502.1234,E,12130.5,,\r\n",
-                  before + 1);
+    std::snprintf(head, sizeof head,
+                  "***** %04d *****\r\n50 km,N,2502.1234,E,12130.5000,054.7,A\r\n", before + 1);
     EXPECT_EQ(record.rfind(head, 0), 0u) << record;
     EXPECT_TRUE(notifier.shown.empty());
 }
@@ -246,7 +242,6 @@ TEST_F(SentenceFormTest, SaveWaitsForTheNextTickAndForAResumedDisplay) {
 TEST_F(SentenceFormTest, SaveWithoutAFixIsRefused) {
     Open();
     FixAcquired = true;
-    PublishLines({kGga});
     PublishFix('1');
     form->ShowTimerTimer();
     form->SaveBitBtn1Click();

@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <climits>
 #include <gtest/gtest.h>
+
+#include "batch_ticker.h"
 #include <regex>
 
 #include "program_flags.h"
@@ -14,8 +16,8 @@
 #include "single_quality_form.h"
 #include "test_support.h"
 #include "trace_file.h"
-#include "window_tick_stamp.h"
 #include "views.h"
+#include "window_tick_stamp.h"
 
 namespace {
 
@@ -97,9 +99,13 @@ TEST(SignalBars, WidePenCoversTheBarAndIsClippedToTheBox) {
 
 TEST(SingleQualityForm, BarsPaintKeepAndWipe) {
     TempWorkDir dir;
+    // Two batches: satellite 01 rises from no signal to 40, 04 stays at 35.
     ReceiverState s{};
+    Put(s.Gsv.SatellitesInView, "2");
+    SetSlot(s, 0, "01", "", 0, 0);
+    SetSlot(s, 1, "04", "35", 0, 35);
+    PublishState(s);
     SetSlot(s, 0, "01", "40", 0, 40);
-    SetSlot(s, 1, "04", "35", 35, 35);
     Put(s.Gsa.FixType, "3");
     PublishState(s);
     QPointer<QWidget> widget = CreateSingleQualityForm();
@@ -157,7 +163,7 @@ TEST(SingleQualityForm, LayoutAndScale) {
     EXPECT_EQ(form->size(), QSize(300, 279));
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(form->findChild<QTimer*>("SingleTimer")->interval(), 1000);
+    EXPECT_TRUE(form->findChild<BatchTicker*>("SingleTimer")->isActive());
     for (int n = 1; n <= 8; ++n) {
         const int left = 48 + 32 * (n - 1);
         const QString i = QString::number(n);

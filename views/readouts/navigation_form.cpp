@@ -5,13 +5,11 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextCursor>
-#include <QTimer>
 
 #include "big5_text.h"
 #include "program_flags.h"
 #include "readout_style.h"
 #include "trace_file.h"
-#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {
@@ -28,7 +26,10 @@ int Tag(const QAction* item) {
 
 } // namespace
 
-TNavigationForm::TNavigationForm() {
+TNavigationForm::TNavigationForm()
+    : lifecycle_(this, NavigationOpen, NavigationTrace(), "ShowTimer",
+                 {"Start Navigation Timer", "Finish Navigation Timer"},
+                 [this] { ShowTimerTimer(); }) {
     setObjectName(QStringLiteral("NavigationForm"));
     setWindowTitle(QStringLiteral("Navigation"));
     // Fixed single border: system menu and minimize only, never resized.
@@ -73,13 +74,7 @@ TNavigationForm::TNavigationForm() {
         NavigationPopupMenu->popup(GGAMemo->viewport()->mapToGlobal(at));
     });
 
-    NavigationTrace().Setup();
-
-    ShowTimer = new QTimer(this);
-    ShowTimer->setObjectName(QStringLiteral("ShowTimer"));
-    ShowTimer->setInterval(1000);
-    connect(ShowTimer, &QTimer::timeout, this, [this] { ShowTimerTimer(); });
-    ShowTimer->start();
+    lifecycle_.Start();
 }
 
 TNavigationForm::~TNavigationForm() {
@@ -92,12 +87,13 @@ CoordinateMode TNavigationForm::coordinateMode() const {
 }
 
 void TNavigationForm::ShowTimerTimer() {
-    if (closed_)
-        return;
-    TraceFile& trace = NavigationTrace();
-    if (trace.active())
-        trace.Timing("Start Navigation Timer", WindowTimerStamp());
+    lifecycle_.RunTick([this] {
+        ShowLines();
+        return true;
+    });
+}
 
+void TNavigationForm::ShowLines() {
     ReceiverState state;
     TakeReceiverSnapshot(state);
     const NavigationLines shown = BuildNavigationLines(state, coordinateMode());
@@ -124,9 +120,6 @@ void TNavigationForm::ShowTimerTimer() {
         cursor.select(QTextCursor::Document);
         cursor.insertText(text);
     }
-
-    if (trace.active())
-        trace.Timing("Finish Navigation Timer", WindowTimerStamp());
 }
 
 void TNavigationForm::SelectItem(QAction* item) {
@@ -150,12 +143,7 @@ void TNavigationForm::closeEvent(QCloseEvent* event) {
 }
 
 void TNavigationForm::FormClose() {
-    if (closed_)
-        return;
-    closed_ = true;
-    NavigationOpen = false;
-    ShowTimer->stop();
-    NavigationTrace().Close();
+    lifecycle_.Close();
 }
 
 QWidget* CreateNavigationForm() {

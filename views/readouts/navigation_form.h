@@ -5,16 +5,16 @@
 #include <QWidget>
 
 #include "navigation_lines.h"
+#include "window_lifecycle.h"
 
 class QAction;
 class QCloseEvent;
 class QMenu;
 class QPlainTextEdit;
-class QTimer;
 
 class TNavigationForm : public QWidget {
     Q_OBJECT
-  public:
+public:
     TNavigationForm();
     ~TNavigationForm() override;
 
@@ -29,11 +29,12 @@ class TNavigationForm : public QWidget {
     // The mode the items' Tags select now.
     CoordinateMode coordinateMode() const;
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     void FormClose();
+    void ShowLines();
     void SelectItem(QAction* item);
 
     QPlainTextEdit* GGAMemo;
@@ -41,7 +42,6 @@ class TNavigationForm : public QWidget {
     QAction* degonlyPopMenu;
     QAction* degandminPopMenu;
     QAction* degminsecPopMenu;
-    QTimer* ShowTimer;
+    WindowLifecycle lifecycle_;
     uint32_t shownColour_ = kNavigationBlack;
-    bool closed_ = false;
 };

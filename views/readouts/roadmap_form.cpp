@@ -11,13 +11,11 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPolygon>
-#include <QTimer>
 #include <QToolButton>
 
 #include "program_flags.h"
 #include "roadmap_plot.h"
 #include "trace_file.h"
-#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {
@@ -86,13 +84,14 @@ private:
 
 } // namespace
 
-TRoadmapForm::TRoadmapForm() {
+TRoadmapForm::TRoadmapForm()
+    : lifecycle_(this, RoadmapOpen, g_roadmapTrace, "RoadmapTimer",
+                 {"Start Roadmap Timer", "Finish Roadmap Timer"}, [this] { RoadmapTimerTimer(); }) {
     // FormCreate
     setObjectName(QStringLiteral("RoadmapForm"));
     setWindowTitle(QStringLiteral("Real-time Position Plot"));
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    g_roadmapTrace.Setup();
     RoadmapPlot().zoomLevel = kRoadmapInitialZoom;
 
     auto* client = new QWidget(this);
@@ -137,16 +136,11 @@ TRoadmapForm::TRoadmapForm() {
     layout()->activate(); // size the client area now, not at the first show
     FormResize();
     client->installEventFilter(this);
-
-    RoadmapTimer = new QTimer(this);
-    RoadmapTimer->setInterval(1000);
-    connect(RoadmapTimer, &QTimer::timeout, this, &TRoadmapForm::RoadmapTimerTimer);
-    RoadmapTimer->start();
+    lifecycle_.Start();
 }
 
 TRoadmapForm::~TRoadmapForm() {
-    if (!closed_)
-        FormClose();
+    FormClose();
 }
 
 void TRoadmapForm::BuildMenu() {
@@ -238,8 +232,13 @@ void TRoadmapForm::PaintGrid() {
 }
 
 void TRoadmapForm::RoadmapTimerTimer() {
-    if (g_roadmapTrace.active())
-        g_roadmapTrace.Timing("Start Roadmap Timer", WindowTimerStamp());
+    lifecycle_.RunTick([this] {
+        PlotPosition();
+        return true;
+    });
+}
+
+void TRoadmapForm::PlotPosition() {
     ReceiverState snapshot;
     TakeReceiverSnapshot(snapshot);
     RoadmapPlotState& plot = RoadmapPlot();
@@ -277,8 +276,6 @@ void TRoadmapForm::RoadmapTimerTimer() {
         }
         RoadmapPaintBox->update();
     }
-    if (g_roadmapTrace.active())
-        g_roadmapTrace.Timing("Finish Roadmap Timer", WindowTimerStamp());
 }
 
 void TRoadmapForm::EraseGridMenuClick() {
@@ -313,11 +310,8 @@ void TRoadmapForm::closeEvent(QCloseEvent* event) {
 }
 
 void TRoadmapForm::FormClose() {
-    closed_ = true;
-    RoadmapOpen = false;
-    RoadmapTimer->stop();
-    g_roadmapTrace.Close();
-    RoadmapPlot().pointCount = 0;
+    if (lifecycle_.Close())
+        RoadmapPlot().pointCount = 0;
 }
 
 QWidget* CreateRoadmapForm() {

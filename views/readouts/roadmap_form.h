@@ -5,11 +5,12 @@
 #include <QImage>
 #include <QMainWindow>
 
+#include "window_lifecycle.h"
+
 class QAction;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QTimer;
 class QToolButton;
 
 class TRoadmapForm : public QMainWindow {
@@ -43,7 +44,6 @@ public:
     QToolButton* LeftSpeedButton;
     QToolButton* DownSpeedButton;
     QWidget* RoadmapPaintBox;
-    QTimer* RoadmapTimer;
     QAction* EraseGridMenu;
     QAction* ZoomInMenu;
     QAction* ZoomOutMenu;
@@ -63,7 +63,8 @@ private:
     void PlaceControls();
     void PaintGrid();
     void FormClose();
+    void PlotPosition();
 
+    WindowLifecycle lifecycle_;
     QImage plotBitmap_;
-    bool closed_ = false;
 };

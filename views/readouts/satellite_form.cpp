@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QPainter>
-#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -12,7 +11,6 @@
 #include "readout_style.h"
 #include "satellite_painting.h"
 #include "trace_file.h"
-#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {
@@ -24,25 +22,27 @@ TraceFile& SatelliteTrace() {
 
 // A paint box: paints through its owner's handler.
 class PaintBox : public QWidget {
-  public:
+public:
     PaintBox(QWidget* parent, std::function<void(QPainter&)> onPaint)
         : QWidget(parent), onPaint_(std::move(onPaint)) {
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         onPaint_(painter);
     }
 
-  private:
+private:
     std::function<void(QPainter&)> onPaint_;
 };
 
 } // namespace
 
-TSatelliteForm::TSatelliteForm() {
+TSatelliteForm::TSatelliteForm()
+    : lifecycle_(this, SatelliteOpen, SatelliteTrace(), "Timer1",
+                 {"Start Satellite Timer", "Finish Satellite Timer"}, [this] { Timer1Timer(); }) {
     setObjectName(QStringLiteral("SatelliteForm"));
     setWindowTitle(QStringLiteral("Satellite"));
     setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint);
@@ -56,16 +56,10 @@ TSatelliteForm::TSatelliteForm() {
     SatellitePaintBox->setObjectName(QStringLiteral("SatellitePaintBox"));
     SatellitePaintBox->setGeometry(0, 0, 337, 316);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-
     // FormCreate: the plot exists (empty) before tracing starts; the first
     // plot is drawn a second later.
     FormResize();
-    SatelliteTrace().Setup();
-    Timer1->start();
+    lifecycle_.Start();
 }
 
 TSatelliteForm::~TSatelliteForm() {
@@ -78,7 +72,7 @@ void TSatelliteForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TSatelliteForm::FormResize() {
-    if (closed_)
+    if (lifecycle_.closed())
         return;
     // Square the outer size; the frame is what the window adds around the
     // client area (nothing before it is shown or without a window manager).
@@ -113,12 +107,13 @@ void TSatelliteForm::FormResize() {
 }
 
 void TSatelliteForm::Timer1Timer() {
-    if (closed_)
-        return;
-    TraceFile& trace = SatelliteTrace();
-    if (trace.active())
-        trace.Timing("Start Satellite Timer", WindowTimerStamp());
+    lifecycle_.RunTick([this] {
+        DrawPlot();
+        return true;
+    });
+}
 
+void TSatelliteForm::DrawPlot() {
     ReceiverState state;
     TakeReceiverSnapshot(state);
     const SatelliteScene scene = BuildSatelliteScene(state, geometry_);
@@ -127,13 +122,11 @@ void TSatelliteForm::Timer1Timer() {
                     static_cast<std::size_t>(plot_.sizeInBytes()));
         DrawSatelliteScene(plot_, scene);
     }
+    TraceFile& trace = lifecycle_.trace();
     if (trace.active())
         for (int i = 0; i < scene.markCount; ++i)
             trace.Write(scene.marks[i].traceLine.data(), scene.marks[i].traceLine.size());
     SatellitePaintBox->update();
-
-    if (trace.active())
-        trace.Timing("Finish Satellite Timer", WindowTimerStamp());
 }
 
 void TSatelliteForm::SatellitePaintBoxPaint(QPainter& painter) {
@@ -147,14 +140,10 @@ void TSatelliteForm::closeEvent(QCloseEvent* event) {
 }
 
 void TSatelliteForm::FormClose() {
-    if (closed_)
+    if (!lifecycle_.Close())
         return;
-    closed_ = true;
-    SatelliteOpen = false;
     plot_ = QImage();
     background_ = QImage();
-    Timer1->stop();
-    SatelliteTrace().Close();
 }
 
 QWidget* CreateSatelliteForm() {

@@ -6,15 +6,15 @@
 #include <QWidget>
 
 #include "satellite_plot.h"
+#include "window_lifecycle.h"
 
 class QCloseEvent;
 class QPainter;
 class QResizeEvent;
-class QTimer;
 
 class TSatelliteForm : public QWidget {
     Q_OBJECT
-  public:
+public:
     TSatelliteForm();
     ~TSatelliteForm() override;
 
@@ -27,20 +27,20 @@ class TSatelliteForm : public QWidget {
     const QImage& plotImage() const { return plot_; }
     const SkyGeometry& skyGeometry() const { return geometry_; }
 
-  protected:
+protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     void FormClose();
+    void DrawPlot();
     void SatellitePaintBoxPaint(QPainter& painter);
 
+    WindowLifecycle lifecycle_;
     QWidget* SatellitePaintBox;
-    QTimer* Timer1;
     QImage plot_;
     // Disc, rings, spokes and labels: the same pixels every tick.
     QImage background_;
     SkyGeometry geometry_;
     bool inLayout_ = false;
-    bool closed_ = false;
 };

@@ -14,7 +14,6 @@
 #include "program_flags.h"
 #include "sentence_logger.h"
 #include "trace_file.h"
-#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {
@@ -64,14 +63,15 @@ void Tell(const QString& notice) {
 
 } // namespace
 
-TSentenceForm::TSentenceForm() {
+TSentenceForm::TSentenceForm()
+    : lifecycle_(this, SentenceOpen, g_sentenceTrace, "ShowTimer",
+                 {"Start Sentence Timer", "finish Sentence Timer"}, [this] { ShowTimerTimer(); }) {
     setObjectName(QStringLiteral("SentenceForm"));
     setWindowTitle(QStringLiteral("NMEA Sentence"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    g_sentenceTrace.Setup();
 
     StartLog_BitBtn = MakeButton(this, "StartLog_BitBtn", "Start Log", {2, 4, 80, 27});
     StopLog_BitBtn = MakeButton(this, "StopLog_BitBtn", "Stop Log", {84, 4, 80, 27});
@@ -113,16 +113,11 @@ TSentenceForm::TSentenceForm() {
     // The log may already be running from an earlier window.
     SentenceLog().AttachWindow();
     RefreshLogButtons();
-
-    ShowTimer = new QTimer(this);
-    ShowTimer->setInterval(1000);
-    connect(ShowTimer, &QTimer::timeout, this, &TSentenceForm::ShowTimerTimer);
-    ShowTimer->start();
+    lifecycle_.Start();
 }
 
 TSentenceForm::~TSentenceForm() {
-    if (!closed_)
-        FormClose();
+    FormClose();
 }
 
 void TSentenceForm::RefreshLogButtons() {
@@ -146,7 +141,7 @@ void TSentenceForm::StopLog_BitBtnClick() {
 void TSentenceForm::PauseLog_BitBtnClick() {
     if (pauseTag_ == 1) {
         pauseTag_ = 0;
-        ShowTimer->stop();
+        lifecycle_.ticker().stop();
         QPixmap glyph;
         if (glyph.load(QStringLiteral("Sure.bmp")))
             PauseLog_BitBtn->setIcon(QIcon(glyph));
@@ -154,7 +149,7 @@ void TSentenceForm::PauseLog_BitBtnClick() {
             CurrentNotifier().Beep(10);
     } else {
         pauseTag_ = 1;
-        ShowTimer->start();
+        lifecycle_.ticker().start();
         PauseLog_BitBtn->setIcon(QIcon());
     }
 }
@@ -164,15 +159,19 @@ void TSentenceForm::ClearLog_BitBtnClick() {
 }
 
 void TSentenceForm::ShowTimerTimer() {
-    if (g_sentenceTrace.active())
-        g_sentenceTrace.Timing("Start Sentence Timer", WindowTimerStamp());
+    // Boxes wait for the end of the tick, after its finish line.
+    QString logNotice, saveNotice;
+    lifecycle_.RunTick([&] { return ShowSentences(logNotice, saveNotice); });
+    Tell(logNotice);
+    Tell(saveNotice);
+}
+
+bool TSentenceForm::ShowSentences(QString& logNotice, QString& saveNotice) {
     SaveBitBtn1->setEnabled(FixAcquired);
     uint64_t batch = 0;
     TakeReceiverSnapshot(snapshot_, &batch);
     SentenceLogger& log = SentenceLog();
 
-    // Boxes wait for the end of the tick, when everything below is done.
-    QString saveNotice;
     if (saveTag_ != 0) {
         saveTag_ = 0;
         const auto result =
@@ -187,9 +186,10 @@ void TSentenceForm::ShowTimerTimer() {
         ManualLogRichEdit->appendPlainText(DecodeLines(display.proprietary));
     manualBatchSeen_ = true;
     manualBatch_ = batch;
+    TraceFile& trace = lifecycle_.trace();
     for (std::string_view line : display.shown)
-        g_sentenceTrace.Line("%.*s\r\n", static_cast<int>(line.size()), line.data());
-    const QString logNotice = log.LogBatch(batch, display.shown);
+        trace.Line("%.*s\r\n", static_cast<int>(line.size()), line.data());
+    logNotice = log.LogBatch(batch, display.shown);
     if (display.displayError) {
         for (const char* help : kBaudRateHelp) {
             if (!shown.isEmpty())
@@ -198,13 +198,9 @@ void TSentenceForm::ShowTimerTimer() {
         }
     }
     LogRichEdit->setPlainText(shown);
-    // The finish line follows the filled pane; a display error ends the tick without it.
-    if (!display.displayError && g_sentenceTrace.active())
-        g_sentenceTrace.Timing("finish Sentence Timer", WindowTimerStamp());
     RefreshLogButtons();
-
-    Tell(logNotice);
-    Tell(saveNotice);
+    // The finish line follows the filled pane; a display error ends the tick without it.
+    return !display.displayError;
 }
 
 void TSentenceForm::closeEvent(QCloseEvent* event) {
@@ -213,12 +209,9 @@ void TSentenceForm::closeEvent(QCloseEvent* event) {
 }
 
 void TSentenceForm::FormClose() {
-    closed_ = true;
-    SentenceOpen = false;
-    ShowTimer->stop();
-    g_sentenceTrace.Close();
     // Logging, if on, goes on without a window.
-    SentenceLog().DetachWindow();
+    if (lifecycle_.Close())
+        SentenceLog().DetachWindow();
 }
 
 QWidget* CreateSentenceForm() {

@@ -8,11 +8,11 @@
 #include <cstdint>
 
 #include "receiver_state.h"
+#include "window_lifecycle.h"
 
 class QComboBox;
 class QPlainTextEdit;
 class QPushButton;
-class QTimer;
 
 class TSentenceForm : public QWidget {
     Q_OBJECT
@@ -40,7 +40,6 @@ public:
     QPlainTextEdit* LogRichEdit;
     QPlainTextEdit* ManualLogRichEdit;
     QPushButton* ClearLog_BitBtn;
-    QTimer* ShowTimer;
 
     // ManualLogRichEdit keeps this many of the newest lines.
     static constexpr int kManualLogLines = 1000;
@@ -51,11 +50,14 @@ protected:
 private:
     void FormClose();
     void RefreshLogButtons();
+    // The tick's work; false when the lines could not all be shown. What the
+    // user must be told is handed back, to be shown after the tick.
+    bool ShowSentences(QString& logNotice, QString& saveNotice);
 
+    WindowLifecycle lifecycle_;
     ReceiverState snapshot_;
     bool manualBatchSeen_ = false;
     uint64_t manualBatch_ = 0;
     int saveTag_ = 0;
     int pauseTag_ = 1;
-    bool closed_ = false;
 };

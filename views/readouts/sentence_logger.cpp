@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "batch_signal.h"
 #include "notifier.h"
 #include "posix_fd.h"
 #include "slot_text.h"
@@ -26,7 +27,7 @@ int OpenForAppend(const char* name) {
 } // namespace
 
 SentenceLogger::~SentenceLogger() {
-    delete background_.data();
+    QObject::disconnect(background_);
     CloseLogFile();
 }
 
@@ -175,29 +176,27 @@ void SentenceLogger::DetachWindow() {
 }
 
 bool SentenceLogger::backgroundRunning() const {
-    return background_ && background_->isActive();
+    return static_cast<bool>(background_);
 }
 
 void SentenceLogger::UpdateBackground() {
     const bool wanted = logging_ && windows_ == 0;
     if (!wanted) {
-        if (background_)
-            background_->stop();
+        QObject::disconnect(background_);
+        background_ = {};
         return;
     }
-    if (!background_) {
-        if (QCoreApplication::instance() == nullptr)
-            return;
-        background_ = new QTimer(QCoreApplication::instance());
-        background_->setInterval(1000);
-        QObject::connect(background_, &QTimer::timeout, background_, [this] {
+    if (background_ || QCoreApplication::instance() == nullptr)
+        return;
+    // Every batch, as it is stored: without a window nothing else takes them.
+    background_ = QObject::connect(
+        &BatchSignal::Instance(), &BatchSignal::Stored, QCoreApplication::instance(),
+        [this] {
             const Notice notice = BackgroundTick();
             if (!notice.isEmpty())
                 CurrentNotifier().MessageBox(notice, QString::fromLatin1(kErrorCaption));
-        });
-    }
-    if (!background_->isActive())
-        background_->start();
+        },
+        Qt::QueuedConnection);
 }
 
 SentenceLogger::Notice SentenceLogger::BackgroundTick() {

@@ -10,9 +10,8 @@
 // at most the lines of that moment. A failed sync is told at the next write.
 #pragma once
 
-#include <QPointer>
+#include <QMetaObject>
 #include <QString>
-#include <QTimer>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -59,7 +58,7 @@ public:
     static Notice SaveNotice(SaveResult result);
 
     // Windows that show the log; while none is open and logging is on, the
-    // logger takes the receiver's batches itself once a second.
+    // logger takes each batch itself as it is stored.
     void AttachWindow();
     void DetachWindow();
     bool backgroundRunning() const;
@@ -83,7 +82,7 @@ private:
     int recordCounter_ = 0;
     std::string speedLimitText_;
     int windows_ = 0;
-    QPointer<QTimer> background_;
+    QMetaObject::Connection background_;
     BackgroundSync sync_;
 };
 

@@ -4,13 +4,11 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
-#include <QTimer>
 #include <algorithm>
 
 #include "program_flags.h"
 #include "readout_style.h"
 #include "trace_file.h"
-#include "window_tick_stamp.h"
 #include "views.h"
 
 namespace {
@@ -92,7 +90,9 @@ QImage DrawBarScale(int width, int height) {
     return image;
 }
 
-TSingleQualityForm::TSingleQualityForm() {
+TSingleQualityForm::TSingleQualityForm()
+    : lifecycle_(this, SingleQualityOpen, SingleTrace(), "SingleTimer",
+                 {"Start Single Timer", "Finish Single Timer"}, [this] { SingleTimerTimer(); }) {
     setObjectName(QStringLiteral("SingleQualityForm"));
     setWindowTitle(QStringLiteral("Single Quality"));
     // Fixed single border: system menu and minimize only, never resized.
@@ -141,13 +141,7 @@ TSingleQualityForm::TSingleQualityForm() {
     Label9->move(7, 228);
     Label9->adjustSize();
 
-    SingleTrace().Setup();
-
-    SingleTimer = new QTimer(this);
-    SingleTimer->setObjectName(QStringLiteral("SingleTimer"));
-    SingleTimer->setInterval(1000);
-    connect(SingleTimer, &QTimer::timeout, this, [this] { SingleTimerTimer(); });
-    SingleTimer->start();
+    lifecycle_.Start();
 }
 
 TSingleQualityForm::~TSingleQualityForm() {
@@ -155,12 +149,13 @@ TSingleQualityForm::~TSingleQualityForm() {
 }
 
 void TSingleQualityForm::SingleTimerTimer() {
-    if (closed_)
-        return;
-    TraceFile& trace = SingleTrace();
-    if (trace.active())
-        trace.Timing("Start Single Timer", WindowTimerStamp());
+    lifecycle_.RunTick([this] {
+        ShowBars();
+        return true;
+    });
+}
 
+void TSingleQualityForm::ShowBars() {
     ReceiverState state;
     TakeReceiverSnapshot(state);
     const SignalBars bars =
@@ -176,9 +171,6 @@ void TSingleQualityForm::SingleTimerTimer() {
             StaticText[i]->setText(snr);
         SignalPaintBox_[i]->DrawBar(column, colour, bars.penWidth);
     }
-
-    if (trace.active())
-        trace.Timing("Finish Single Timer", WindowTimerStamp());
 }
 
 void TSingleQualityForm::closeEvent(QCloseEvent* event) {
@@ -187,12 +179,7 @@ void TSingleQualityForm::closeEvent(QCloseEvent* event) {
 }
 
 void TSingleQualityForm::FormClose() {
-    if (closed_)
-        return;
-    closed_ = true;
-    SingleQualityOpen = false;
-    SingleTimer->stop();
-    SingleTrace().Close();
+    lifecycle_.Close();
 }
 
 QWidget* CreateSingleQualityForm() {

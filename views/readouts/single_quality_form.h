@@ -7,50 +7,50 @@
 #include <array>
 
 #include "single_quality_bars.h"
+#include "window_lifecycle.h"
 
 class QCloseEvent;
 class QLabel;
-class QTimer;
 
 // One bar's paint box. It keeps its pixels, so a bar comes back when the
 // window is uncovered, not only at the next tick.
 class SignalPaintBox : public QWidget {
-  public:
+public:
     SignalPaintBox(QWidget* parent, int width, int height);
     // The tick's drawing: the bar, then the wipe above it when due.
     void DrawBar(const SignalColumn& column, const QColor& colour, int penWidth);
     const QImage& pixels() const { return pixels_; }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     QImage pixels_;
 };
 
 class TSingleQualityForm : public QWidget {
     Q_OBJECT
-  public:
+public:
     TSingleQualityForm();
     ~TSingleQualityForm() override;
 
     // One tick: one copy of the receiver state, texts and bars refreshed.
     void SingleTimerTimer();
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     void FormClose();
+    void ShowBars();
 
+    WindowLifecycle lifecycle_;
     std::array<QLabel*, kSignalColumns> StaticText{};
     std::array<SignalPaintBox*, kSignalColumns> SignalPaintBox_{};
     std::array<QLabel*, kSignalColumns> SateLabel{};
     QLabel* BarImage;
     QLabel* StaticText13;
     QLabel* Label9;
-    QTimer* SingleTimer;
-    bool closed_ = false;
 };
 
 // The bar scale beside the first bar: marks 50 to 00 every 40 pixels and a
