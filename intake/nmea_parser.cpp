@@ -67,6 +67,9 @@ template <std::size_t W> int LeadingDigits(const char (&slot)[W]) {
     return value;
 }
 
+// $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
+// time, latitude, N/S, longitude, E/W, fix quality, satellites used, HDOP,
+// altitude, its unit, geoid separation, its unit, DGPS age, DGPS station.
 void StoreGga(FieldScanner& f, GgaPart& p) {
     std::memset(&p, 0, sizeof p); // every field is stored, missing ones empty
     f.Next(p.UtcTime);
@@ -85,6 +88,9 @@ void StoreGga(FieldScanner& f, GgaPart& p) {
     f.Next(p.DgpsStation);
 }
 
+// $GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39
+// mode, fix type (1 none, 2 2D, 3 3D), twelve PRNs used in the fix, PDOP,
+// HDOP, VDOP.
 void StoreGsa(FieldScanner& f, GsaPart& p) {
     std::memset(&p, 0, sizeof p); // every field is stored, missing ones empty
     f.Next(p.Mode);
@@ -96,6 +102,9 @@ void StoreGsa(FieldScanner& f, GsaPart& p) {
     f.Next(p.Vdop);
 }
 
+// $GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A
+// time, status (A valid, V not), latitude, N/S, longitude, E/W, speed in
+// knots, course, date ddmmyy, magnetic variation (its first character).
 void StoreRmc(FieldScanner& f, RmcPart& p) {
     std::memset(&p, 0, sizeof p); // every field is stored, missing ones empty
     f.Next(p.UtcTime);
@@ -110,6 +119,9 @@ void StoreRmc(FieldScanner& f, RmcPart& p) {
     f.Next(p.MagneticVariation);
 }
 
+// $GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48
+// true course and "T", magnetic course and "M", speed in knots and "N",
+// speed in km/h and "K".
 void StoreVtg(FieldScanner& f, VtgPart& p) {
     std::memset(&p, 0, sizeof p); // every field is stored, missing ones empty
     f.Next(p.CourseTrue);
@@ -122,6 +134,8 @@ void StoreVtg(FieldScanner& f, VtgPart& p) {
     f.Next(p.KmhMark);
 }
 
+// $GPZDA,201530.00,04,07,2002,00,00*60
+// time, day, month, year, local zone hours and minutes.
 void StoreZda(FieldScanner& f, ZdaPart& p) {
     std::memset(&p, 0, sizeof p); // every field is stored, missing ones empty
     f.Next(p.UtcTime);
@@ -132,6 +146,9 @@ void StoreZda(FieldScanner& f, ZdaPart& p) {
     f.Next(p.ZoneMinutes);
 }
 
+// $GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74
+// pages in the group, this page's number, satellites in view, then up to
+// four satellites: PRN, elevation, azimuth, SNR (empty when not tracked).
 // A page whose number is not '1', '2' or '3' has no place in the twelve-entry
 // table: it is ignored whole, so the header keeps describing the stored pages.
 void StoreGsv(FieldScanner& f, GsvPart& p) {
@@ -164,6 +181,98 @@ void StoreGsv(FieldScanner& f, GsvPart& p) {
     }
 }
 
+// The parts one batch fills, and which of them it carried.
+struct BatchParts {
+    GgaPart& Gga;
+    GsaPart& Gsa;
+    RmcPart& Rmc;
+    GsvPart& Gsv;
+    VtgPart& Vtg;
+    ZdaPart& Zda;
+    bool seenGga = false, seenGsa = false, seenRmc = false;
+    bool seenGsv = false, seenVtg = false, seenZda = false;
+};
+
+// Line splitting: copies the line that starts at `line` (at most
+// kMaxLineChars of the `available` bytes) into its slot. A complete line ends
+// at the first LF that follows a CR; its CR and LF become zero bytes and its
+// length without them is returned. A broken line (no CR LF within the limit)
+// is copied as it stands, zero-terminated, and -1 is returned.
+int TakeLine(const char* line, uint32_t available, char* slot) {
+    const int limit = available < kMaxLineChars ? static_cast<int>(available) : kMaxLineChars;
+    for (int from = 0; from < limit;) {
+        const void* lf = std::memchr(line + from, '\n', static_cast<std::size_t>(limit - from));
+        if (lf == nullptr)
+            break;
+        const int at = static_cast<int>(static_cast<const char*>(lf) - line);
+        if (at >= 1 && line[at - 1] == '\r') {
+            std::memcpy(slot, line, static_cast<std::size_t>(at + 1));
+            slot[at - 1] = '\0'; // the CR
+            slot[at] = '\0';     // the LF
+            return at - 1;
+        }
+        from = at + 1;
+    }
+    std::memcpy(slot, line, static_cast<std::size_t>(limit));
+    slot[limit] = '\0';
+    return -1;
+}
+
+// Dispatch by header: "$GP" and three letters, compared as one number.
+void StoreSentence(const char* slot, int length, BatchParts& parts) {
+    if (length < 6 || slot[0] != '$' || slot[1] != 'G' || slot[2] != 'P')
+        return;
+    FieldScanner fields(slot, length);
+    switch (Tag(slot[3], slot[4], slot[5])) {
+    case Tag('G', 'G', 'A'):
+        parts.seenGga = true;
+        StoreGga(fields, parts.Gga);
+        break;
+    case Tag('G', 'S', 'A'):
+        parts.seenGsa = true;
+        StoreGsa(fields, parts.Gsa);
+        break;
+    case Tag('G', 'S', 'V'):
+        parts.seenGsv = true;
+        StoreGsv(fields, parts.Gsv);
+        break;
+    case Tag('R', 'M', 'C'):
+        parts.seenRmc = true;
+        StoreRmc(fields, parts.Rmc);
+        break;
+    case Tag('V', 'T', 'G'):
+        parts.seenVtg = true;
+        StoreVtg(fields, parts.Vtg);
+        break;
+    case Tag('Z', 'D', 'A'):
+        parts.seenZda = true;
+        StoreZda(fields, parts.Zda);
+        break;
+    default:
+        break;
+    }
+}
+
+template <typename Part> void Empty(Part& part) {
+    std::memset(&part, 0, sizeof part);
+}
+
+// A part the batch did not carry holds no value any more.
+void EmptyPartsNotSeen(BatchParts& parts) {
+    if (!parts.seenGga)
+        Empty(parts.Gga);
+    if (!parts.seenGsa)
+        Empty(parts.Gsa);
+    if (!parts.seenRmc)
+        Empty(parts.Rmc);
+    if (!parts.seenGsv)
+        Empty(parts.Gsv);
+    if (!parts.seenVtg)
+        Empty(parts.Vtg);
+    if (!parts.seenZda)
+        Empty(parts.Zda);
+}
+
 } // namespace
 
 void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const lineSlots[10],
@@ -171,6 +280,7 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const line
                     ZdaPart& Zda) {
     if (count > kMaxBatchBytes || (batch == nullptr && count != 0))
         return;
+    BatchParts parts{Gga, Gsa, Rmc, Gsv, Vtg, Zda};
 
     // Working copy: the scan reads only this, and a zero byte stands after
     // the batch.
@@ -179,102 +289,24 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const line
         std::memcpy(work, batch, count);
     work[count] = 0;
 
+    // Lines start at the first '$'; a batch without one carries nothing.
     const void* dollar = std::memchr(work, '$', count);
     if (dollar == nullptr) {
-        std::memset(&Gga, 0, sizeof Gga);
-        std::memset(&Gsa, 0, sizeof Gsa);
-        std::memset(&Rmc, 0, sizeof Rmc);
-        std::memset(&Gsv, 0, sizeof Gsv);
-        std::memset(&Vtg, 0, sizeof Vtg);
-        std::memset(&Zda, 0, sizeof Zda);
+        EmptyPartsNotSeen(parts);
         return;
     }
-
-    bool seenGga = false, seenGsa = false, seenRmc = false;
-    bool seenGsv = false, seenVtg = false, seenZda = false;
-
     uint32_t lineStart = static_cast<uint32_t>(static_cast<const unsigned char*>(dollar) - work);
     for (int i = 0; i < kSentenceLineCount && lineStart < count; ++i) {
-        char* slot = lineSlots[i];
-        const uint32_t available = count - lineStart;
-        const int limit = available < kMaxLineChars ? static_cast<int>(available) : kMaxLineChars;
         const char* line = reinterpret_cast<const char*>(work + lineStart);
-
-        // The line ends at the first LF that follows a CR, within the limit.
-        int copied = 0;
-        bool complete = false;
-        for (int from = 0; from < limit;) {
-            const void* lf = std::memchr(line + from, '\n', static_cast<std::size_t>(limit - from));
-            if (lf == nullptr)
-                break;
-            const int at = static_cast<int>(static_cast<const char*>(lf) - line);
-            if (at >= 1 && line[at - 1] == '\r') {
-                copied = at + 1;
-                complete = true;
-                break;
-            }
-            from = at + 1;
-        }
-        if (!complete) {
-            // Broken line: it stays in its slot, and nothing is emptied.
-            std::memcpy(slot, line, static_cast<std::size_t>(limit));
-            slot[limit] = '\0';
+        const int length = TakeLine(line, count - lineStart, lineSlots[i]);
+        // A broken line stays in its slot, and nothing is emptied: the
+        // batch was cut, not the receiver's sentence set.
+        if (length < 0)
             return;
-        }
-        std::memcpy(slot, line, static_cast<std::size_t>(copied));
-        const uint32_t pos = lineStart + static_cast<uint32_t>(copied);
-
-        const int length = copied - 2;
-        slot[length] = '\0'; // the CR
-        slot[length + 1] = '\0';
-
-        // Headers are "$GP" and three letters; compare the letters as one number.
-        FieldScanner fields(slot, length);
-        if (length >= 6 && slot[0] == '$' && slot[1] == 'G' && slot[2] == 'P') {
-            switch (Tag(slot[3], slot[4], slot[5])) {
-            case Tag('G', 'G', 'A'):
-                seenGga = true;
-                StoreGga(fields, Gga);
-                break;
-            case Tag('G', 'S', 'A'):
-                seenGsa = true;
-                StoreGsa(fields, Gsa);
-                break;
-            case Tag('G', 'S', 'V'):
-                seenGsv = true;
-                StoreGsv(fields, Gsv);
-                break;
-            case Tag('R', 'M', 'C'):
-                seenRmc = true;
-                StoreRmc(fields, Rmc);
-                break;
-            case Tag('V', 'T', 'G'):
-                seenVtg = true;
-                StoreVtg(fields, Vtg);
-                break;
-            case Tag('Z', 'D', 'A'):
-                seenZda = true;
-                StoreZda(fields, Zda);
-                break;
-            default:
-                break;
-            }
-        }
-        lineStart = pos;
+        StoreSentence(lineSlots[i], length, parts);
+        lineStart += static_cast<uint32_t>(length) + 2;
     }
-
-    if (!seenGga)
-        std::memset(&Gga, 0, sizeof Gga);
-    if (!seenGsa)
-        std::memset(&Gsa, 0, sizeof Gsa);
-    if (!seenRmc)
-        std::memset(&Rmc, 0, sizeof Rmc);
-    if (!seenGsv)
-        std::memset(&Gsv, 0, sizeof Gsv);
-    if (!seenVtg)
-        std::memset(&Vtg, 0, sizeof Vtg);
-    if (!seenZda)
-        std::memset(&Zda, 0, sizeof Zda);
+    EmptyPartsNotSeen(parts);
 }
 
 void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& state) {
