@@ -10,10 +10,12 @@
 #include <chrono>
 #include <cstring>
 #include <dirent.h>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "batch_signal.h"
 #include "gps_thread.h"
 #include "pty_port.h"
 #include "receiver_state.h"
@@ -159,6 +161,46 @@ TEST_F(ReceiveThread, BurstEverySecondRefreshesTheStateOncePerSecond) {
         EXPECT_LT(gap, 1.4);
     }
     EXPECT_LE(changes.front().utc, BurstUtc(1));
+}
+
+TEST_F(ReceiveThread, EachStoredBatchIsSignalledAfterItIsStored) {
+    // Received on the loop's own thread at the moment of the signal: the
+    // state must already hold the batch the signal names.
+    struct Seen {
+        quint64 signalled;
+        uint64_t stored;
+        std::string utc;
+    };
+    std::mutex mutex;
+    std::vector<Seen> seen;
+    QObject context;
+    QObject::connect(
+        &BatchSignal::Instance(), &BatchSignal::Stored, &context,
+        [&](quint64 batch) {
+            ReceiverState copy;
+            uint64_t stored = 0;
+            TakeReceiverSnapshot(copy, &stored);
+            std::lock_guard<std::mutex> lock(mutex);
+            seen.push_back({batch, stored, std::string(SlotView(copy.Gga.UtcTime))});
+        },
+        Qt::DirectConnection);
+    ScriptedSender sender(pty.master(), [](int n) { return NmeaBurst(n); });
+    Start();
+    std::this_thread::sleep_for(milliseconds(3300));
+    Stop();
+    sender.Stop();
+    ASSERT_TRUE(WaitForReceiveLoops(5000));
+    QObject::disconnect(&BatchSignal::Instance(), nullptr, &context, nullptr);
+
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_GE(seen.size(), 2u);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].signalled, seen[i].stored) << i;
+        if (i > 0) {
+            EXPECT_EQ(seen[i].signalled, seen[i - 1].signalled + 1) << "one signal per batch";
+        }
+    }
+    EXPECT_FALSE(seen.back().utc.empty());
 }
 
 TEST_F(ReceiveThread, CyclesStayWithAReceiverWhoseSecondIsShort) {
