@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "nmea_parser.h"
+#include "scripted_receiver.h"
 
 namespace {
 std::atomic<long> g_allocations{0};
@@ -33,15 +34,6 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-std::string Framed(const std::string& body) {
-    unsigned char sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
-
 // GGA, GLL, GSA, three GSV pages for 9..12 satellites, RMC, VTG, ZDA: about 600 bytes.
 std::string MakeBurst(std::mt19937& rng, int second) {
     std::uniform_real_distribution<double> jitter(0.0, 1.0);
@@ -52,10 +44,10 @@ std::string MakeBurst(std::mt19937& rng, int second) {
     std::string burst;
     std::snprintf(buf, sizeof buf, "GPGGA,%02d%02d%02d.000,%09.4f,N,%010.4f,E,1,%02d,0.9,%.1f,M,16.9,M,,",
                   hh, mm, ss, lat, lon, satellites - 2, 45.0 + jitter(rng) * 5);
-    burst += Framed(buf);
+    burst += FramedSentence(buf);
     std::snprintf(buf, sizeof buf, "GPGLL,%09.4f,N,%010.4f,E,%02d%02d%02d.000,A", lat, lon, hh, mm, ss);
-    burst += Framed(buf);
-    burst += Framed("GPGSA,A,3,01,04,07,08,11,13,17,20,,,,,1.8,0.9,1.5");
+    burst += FramedSentence(buf);
+    burst += FramedSentence("GPGSA,A,3,01,04,07,08,11,13,17,20,,,,,1.8,0.9,1.5");
     const int pages = (satellites + 3) / 4;
     for (int page = 1; page <= pages; ++page) {
         std::string body = "GPGSV," + std::to_string(pages) + "," + std::to_string(page) + "," +
@@ -66,16 +58,16 @@ std::string MakeBurst(std::mt19937& rng, int second) {
                           20 + static_cast<int>(rng() % 30));
             body += buf;
         }
-        burst += Framed(body);
+        burst += FramedSentence(body);
     }
     std::snprintf(buf, sizeof buf, "GPRMC,%02d%02d%02d.000,A,%09.4f,N,%010.4f,E,%.2f,%.2f,071226,,,A",
                   hh, mm, ss, lat, lon, jitter(rng) * 3, jitter(rng) * 360);
-    burst += Framed(buf);
+    burst += FramedSentence(buf);
     std::snprintf(buf, sizeof buf, "GPVTG,%.2f,T,,M,%.2f,N,%.2f,K,A", jitter(rng) * 360,
                   jitter(rng) * 3, jitter(rng) * 5);
-    burst += Framed(buf);
+    burst += FramedSentence(buf);
     std::snprintf(buf, sizeof buf, "GPZDA,%02d%02d%02d.000,07,12,2026,00,00", hh, mm, ss);
-    burst += Framed(buf);
+    burst += FramedSentence(buf);
     return burst;
 }
 
