@@ -19,14 +19,14 @@ BackgroundSync::~BackgroundSync() {
 }
 
 void BackgroundSync::Request(int fd) {
-    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) {
+    UniqueFd copy(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    if (!copy.valid()) {
         failed_ = true;
         return;
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(copy);
+        queue_.push_back(std::move(copy));
         if (!thread_.joinable())
             thread_ = std::thread([this] { Run(); });
     }
@@ -44,15 +44,15 @@ void BackgroundSync::Run() {
         changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
         if (queue_.empty())
             return; // stopping, and nothing left to sync
-        std::vector<int> batch;
+        std::vector<UniqueFd> batch;
         batch.swap(queue_);
         busy_ = true;
         lock.unlock();
-        for (int fd : batch) {
-            if (!SyncData(fd))
+        for (const UniqueFd& fd : batch) {
+            if (!SyncData(fd.get()))
                 failed_ = true;
-            ::close(fd);
         }
+        batch.clear(); // closes the duplicates
         lock.lock();
         busy_ = false;
         changed_.notify_all();

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "posix_fd.h"
+
 // fdatasync; special files (a terminal, /dev/null) cannot be synced and need not be.
 bool SyncData(int fd);
 
@@ -31,7 +33,7 @@ private:
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<int> queue_;
+    std::vector<UniqueFd> queue_;
     bool busy_ = false;
     bool stop_ = false;
     std::atomic<bool> failed_{false};

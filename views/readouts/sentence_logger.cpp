@@ -16,12 +16,12 @@ namespace {
 
 // "ab+" without the stdio buffer: every byte is in the kernel when write() returns.
 // Non-blocking, so a FIFO put in the file's place cannot hang the GUI thread.
-int OpenForAppend(const char* name) {
+UniqueFd OpenForAppend(const char* name) {
     int fd;
     do {
         fd = ::open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
-    return fd;
+    return UniqueFd(fd);
 }
 
 } // namespace
@@ -35,9 +35,9 @@ SentenceLogger::Notice SentenceLogger::StartLogging() {
     logging_ = true;
     failureTold_ = false; // a fresh start may be told about its own trouble
     Notice notice;
-    if (fd_ < 0)
+    if (!fd_.valid())
         notice = OpenLogFile();
-    if (fd_ >= 0 && notice.isEmpty())
+    if (fd_.valid() && notice.isEmpty())
         notice = WritePending();
     UpdateBackground();
     return notice;
@@ -46,7 +46,7 @@ SentenceLogger::Notice SentenceLogger::StartLogging() {
 SentenceLogger::Notice SentenceLogger::StopLogging() {
     logging_ = false;
     Notice notice;
-    if (fd_ >= 0) {
+    if (fd_.valid()) {
         notice = WritePending();
         CloseLogFile();
     }
@@ -78,7 +78,7 @@ SentenceLogger::Notice SentenceLogger::LogBatch(uint64_t batchNumber,
 
 SentenceLogger::Notice SentenceLogger::OpenLogFile() {
     fd_ = OpenForAppend(kSentenceLogFile);
-    if (fd_ >= 0 || failureTold_)
+    if (fd_.valid() || failureTold_)
         return {};
     failureTold_ = true;
     return QString::fromLatin1(kCannotOpenLogFile);
@@ -89,23 +89,23 @@ SentenceLogger::Notice SentenceLogger::WritePending() {
         return {};
     Notice notice;
     struct stat st;
-    if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && st.st_nlink == 0) {
+    if (fd_.valid() && ::fstat(fd_.get(), &st) == 0 && st.st_nlink == 0) {
         // Removed under us: what we wrote now would vanish with the last descriptor.
         CloseLogFile();
         notice = QString::fromLatin1(kLogFileRemoved);
     }
-    if (fd_ < 0) {
+    if (!fd_.valid()) {
         Notice opened = OpenLogFile();
-        if (fd_ < 0)
+        if (!fd_.valid())
             return notice.isEmpty() ? opened : notice;
     }
-    const std::size_t done = WriteAll(fd_, pending_);
+    const std::size_t done = WriteAll(fd_.get(), pending_);
     pending_.erase(0, done);
     // An earlier sync that failed (say, a full disk found at writeback) counts too.
     const bool synced = !sync_.TakeFailure();
     const bool ok = pending_.empty() && synced;
     if (pending_.empty())
-        sync_.Request(fd_);
+        sync_.Request(fd_.get());
     if (!pending_.empty())
         CloseLogFile(); // reopened next time, which also follows a replaced file
     if (ok) {
@@ -118,9 +118,7 @@ SentenceLogger::Notice SentenceLogger::WritePending() {
 }
 
 void SentenceLogger::CloseLogFile() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
 }
 
 SentenceLogger::SaveResult SentenceLogger::SaveInformationRecord(const ReceiverState& state,
@@ -129,21 +127,20 @@ SentenceLogger::SaveResult SentenceLogger::SaveInformationRecord(const ReceiverS
     const char fix = SlotChar(state.Gsa.FixType);
     if (fix != '2' && fix != '3')
         return SaveResult::NoFix;
-    const int fd = OpenForAppend(kInformationFile);
-    if (fd < 0)
+    const UniqueFd fd = OpenForAppend(kInformationFile);
+    if (!fd.valid())
         return SaveResult::CannotOpen;
     struct stat st;
-    const bool sized = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const bool sized = ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
     const int number = recordCounter_ < INT_MAX ? recordCounter_ + 1 : INT_MAX;
     const std::string record = BuildInformationRecord(number, speedLimitText_, state);
-    const std::size_t done = WriteAll(fd, record);
-    const bool ok = done == record.size() && SyncData(fd);
+    const std::size_t done = WriteAll(fd.get(), record);
+    const bool ok = done == record.size() && SyncData(fd.get());
     if (!ok && done > 0 && sized) {
         // Never leave half a record for the next one to follow.
-        if (::ftruncate(fd, st.st_size) == 0)
-            SyncData(fd);
+        if (::ftruncate(fd.get(), st.st_size) == 0)
+            SyncData(fd.get());
     }
-    ::close(fd);
     if (!ok)
         return SaveResult::CannotWrite;
     recordCounter_ = number;

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "background_sync.h"
+#include "posix_fd.h"
 #include "receiver_state.h"
 #include "sentence_lines.h"
 
@@ -33,7 +34,7 @@ public:
     using Notice = QString;
 
     bool logging() const { return logging_; }
-    bool fileOpen() const { return fd_ >= 0; }
+    bool fileOpen() const { return fd_.valid(); }
     int recordCounter() const { return recordCounter_; }
     const std::string& speedLimitText() const { return speedLimitText_; }
     std::size_t pendingBytes() const { return pending_.size(); }
@@ -73,7 +74,7 @@ private:
     void CloseLogFile();
     void UpdateBackground();
 
-    int fd_ = -1;
+    UniqueFd fd_;
     bool logging_ = false;
     bool failureTold_ = false;
     bool anyBatchLogged_ = false;
