@@ -252,31 +252,3 @@ TEST(NavigationForm, LayoutMenuAndModeChangeAtTheNextTick) {
     EXPECT_TRUE(form.isNull());
     PublishState(ReceiverState{});
 }
-
-TEST(NavigationForm, TraceFileOnlyWhenPresentAndNeverAfterClose) {
-    TempWorkDir dir;
-    PublishState(FullFix());
-    {
-        auto* form = static_cast<TNavigationForm*>(CreateNavigationForm());
-        form->ShowTimerTimer();
-        form->close();
-        RunDeferredDeletes();
-        EXPECT_FALSE(FileExists("NavigationLog.txt"));
-    }
-    WriteFileBytes("NavigationLog.txt", "left from an earlier run\r\n");
-    WindowTimerStart(); // as the main status timer does each second
-    auto* form = static_cast<TNavigationForm*>(CreateNavigationForm());
-    EXPECT_EQ(ReadFileBytes("NavigationLog.txt"), "");
-    form->ShowTimerTimer();
-    form->ShowTimerTimer();
-    const std::string trace = ReadFileBytes("NavigationLog.txt");
-    const std::regex tick("(Start Navigation Timer : [ 0-9]{4}\\.[0-9]{10} seconds\r\n"
-                          "Finish Navigation Timer : [ 0-9]{4}\\.[0-9]{10} seconds\r\n){2}");
-    EXPECT_TRUE(std::regex_match(trace, tick)) << trace;
-
-    form->close(); // still alive until its deferred delete
-    form->ShowTimerTimer();
-    EXPECT_EQ(ReadFileBytes("NavigationLog.txt"), trace);
-    RunDeferredDeletes();
-    PublishState(ReceiverState{});
-}

@@ -356,37 +356,3 @@ TEST(SatelliteForm, SquareLayoutTickRepaintAndClose) {
     EXPECT_TRUE(widget.isNull());
     PublishState(ReceiverState{});
 }
-
-TEST(SatelliteForm, TraceFileOnlyWhenPresentAndNeverAfterClose) {
-    TempWorkDir dir;
-    PublishState(Sky({{"07", "90", "123", "40"}, {"09", "30", "100", ""}}));
-    {
-        auto* form = static_cast<TSatelliteForm*>(CreateSatelliteForm());
-        form->Timer1Timer();
-        form->close();
-        RunDeferredDeletes();
-        EXPECT_FALSE(FileExists("SatelliteLog.txt"));
-    }
-    WriteFileBytes("SatelliteLog.txt", "old");
-    WindowTimerStart();
-    auto* form = static_cast<TSatelliteForm*>(CreateSatelliteForm());
-    EXPECT_EQ(ReadFileBytes("SatelliteLog.txt"), "");
-    form->Timer1Timer();
-    const std::string trace = ReadFileBytes("SatelliteLog.txt");
-    char sv[96];
-    std::snprintf(sv, sizeof sv, "SV = 07, E=90 ,A=123\xA2\x58, (%f,%f)\r\n", form->skyGeometry().m,
-                  form->skyGeometry().m);
-    const std::regex timing("(Start|Finish) Satellite Timer : [ 0-9]{4}\\.[0-9]{10} seconds\r\n");
-    const std::size_t first = trace.find("\r\n") + 2;
-    const std::size_t last = trace.rfind("Finish");
-    ASSERT_NE(last, std::string::npos) << trace;
-    EXPECT_TRUE(std::regex_match(trace.substr(0, first), timing)) << trace;
-    EXPECT_EQ(trace.substr(first, last - first), sv); // the satellite without signal is not traced
-    EXPECT_TRUE(std::regex_match(trace.substr(last), timing)) << trace;
-
-    form->close();
-    form->Timer1Timer();
-    EXPECT_EQ(ReadFileBytes("SatelliteLog.txt"), trace);
-    RunDeferredDeletes();
-    PublishState(ReceiverState{});
-}

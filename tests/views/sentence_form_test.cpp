@@ -299,32 +299,3 @@ TEST_F(SentenceFormTest, LoggingOutlivesTheWindowWithoutDoubleLines) {
               std::string(kGga) + "\r\n" + std::string(kRmc) + "\r\n");
     form->StopLog_BitBtnClick();
 }
-
-TEST_F(SentenceFormTest, TraceLinesAndNothingAfterClose) {
-    Open();
-    PublishLines({kGga});
-    form->ShowTimerTimer();
-    CloseForm();
-    EXPECT_FALSE(FileExists("SentenceLog.txt"));
-
-    WriteFileBytes("SentenceLog.txt", "old\r\n");
-    Open();
-    EXPECT_EQ(ReadFileBytes("SentenceLog.txt"), "");
-    PublishLines({kGga, kReply1});
-    form->ShowTimerTimer();
-    const std::string trace = ReadFileBytes("SentenceLog.txt");
-    EXPECT_EQ(trace.rfind("Start Sentence Timer : ", 0), 0u) << trace;
-    const std::size_t body = trace.find("\r\n") + 2;
-    EXPECT_EQ(trace.find(std::string(kGga) + "\r\n" + std::string(kReply1) + "\r\n" +
-                         "finish Sentence Timer : "),
-              body)
-        << trace;
-    EXPECT_EQ(trace.substr(trace.size() - 10), " seconds\r\n");
-
-    QPointer<TSentenceForm> closing = form;
-    CloseForm();
-    EXPECT_TRUE(closing.isNull());
-    PublishLines({kRmc});
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_EQ(ReadFileBytes("SentenceLog.txt"), trace);
-}

@@ -194,27 +194,3 @@ TEST(SingleQualityForm, LayoutAndScale) {
     form->close();
     RunDeferredDeletes();
 }
-
-TEST(SingleQualityForm, TraceFileOnlyWhenPresentAndNeverAfterClose) {
-    TempWorkDir dir;
-    {
-        auto* form = static_cast<TSingleQualityForm*>(CreateSingleQualityForm());
-        form->SingleTimerTimer();
-        form->close();
-        RunDeferredDeletes();
-        EXPECT_FALSE(FileExists("SingleLog.txt"));
-    }
-    WriteFileBytes("SingleLog.txt", "old");
-    WindowTimerStart();
-    auto* form = static_cast<TSingleQualityForm*>(CreateSingleQualityForm());
-    EXPECT_EQ(ReadFileBytes("SingleLog.txt"), "");
-    form->SingleTimerTimer();
-    const std::string trace = ReadFileBytes("SingleLog.txt");
-    const std::regex tick("Start Single Timer : [ 0-9]{4}\\.[0-9]{10} seconds\r\n"
-                          "Finish Single Timer : [ 0-9]{4}\\.[0-9]{10} seconds\r\n");
-    EXPECT_TRUE(std::regex_match(trace, tick)) << trace;
-    form->close();
-    form->SingleTimerTimer();
-    EXPECT_EQ(ReadFileBytes("SingleLog.txt"), trace);
-    RunDeferredDeletes();
-}
