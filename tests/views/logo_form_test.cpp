@@ -3,9 +3,12 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -72,7 +75,7 @@ void WriteWithOurEncoder(const QImage& image, const char* path) {
 }
 
 class LogoFormTest : public ::testing::Test {
-  protected:
+protected:
     TempWorkDir dir;
     ScopedRecordingNotifier notifier;
 };
@@ -80,22 +83,30 @@ class LogoFormTest : public ::testing::Test {
 } // namespace
 
 TEST_F(LogoFormTest, WindowIsATitledFixedSplashOnTop) {
-    TLogoForm form;
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Zentu Technology Co., LTD"));
-    const Qt::WindowFlags flags = form.windowFlags();
+    std::unique_ptr<QWidget> made(CreateLogoForm());
+    auto* splash = dynamic_cast<TLogoForm*>(made.get());
+    ASSERT_NE(splash, nullptr);
+    splash->show();
+    EXPECT_EQ(splash->windowTitle(), QStringLiteral("Zentu Technology Co., LTD"));
+    // A title bar without buttons, above the other windows.
+    const Qt::WindowFlags flags = splash->windowFlags();
     EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(flags & Qt::WindowTitleHint);
     EXPECT_FALSE(flags & (Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(form.minimumSize(), QSize(640, 457));
-    EXPECT_EQ(form.maximumSize(), QSize(640, 457));
-    EXPECT_EQ(form.Image1->geometry(), QRect(0, 0, 640, 457));
-    EXPECT_EQ(form.LogoTimer->interval(), 3000);
-    EXPECT_TRUE(form.LogoTimer->isActive());
-
-    std::unique_ptr<QWidget> made(CreateLogoForm());
-    auto* splash = dynamic_cast<TLogoForm*>(made.get());
-    ASSERT_NE(splash, nullptr);
+    // In the middle of the screen, at a size that cannot be changed, the
+    // picture area covering all of it.
+    EXPECT_EQ(splash->size(), QSize(640, 457));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    // (give or take the frame the platform puts around it)
+    const QPoint offCentre = splash->geometry().center() - screen.center();
+    EXPECT_LE(std::abs(offCentre.x()), 3) << offCentre.x();
+    EXPECT_LE(std::abs(offCentre.y()), 3) << offCentre.y();
+    splash->resize(800, 600);
+    EXPECT_EQ(splash->size(), QSize(640, 457));
+    EXPECT_EQ(QRect(splash->Image1->mapTo(splash, QPoint(0, 0)), splash->Image1->size()),
+              splash->rect());
+    // Up for three seconds.
     EXPECT_EQ(splash->LogoTimer->interval(), 3000);
     EXPECT_TRUE(notifier.shown.empty());
 }
@@ -228,7 +239,7 @@ namespace {
 
 // An error box is modal: it runs an event loop while the user reads it.
 class SlowErrorNotifier : public RecordingNotifier {
-  public:
+public:
     void ShowError(const QString& text) override {
         RecordingNotifier::ShowError(text);
         QEventLoop reading;

@@ -1,23 +1,19 @@
 // The navigation readout: every line byte for byte, and its window.
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QTimer>
 #include <gtest/gtest.h>
-
-#include "batch_ticker.h"
-#include <regex>
 #include <string>
 
 #include "navigation_form.h"
 #include "navigation_lines.h"
-#include "program_flags.h"
 #include "readout_test_util.h"
 #include "test_support.h"
-#include "trace_file.h"
 #include "views.h"
-#include "window_tick_stamp.h"
+#include "window_probe.h"
 
 namespace {
 
@@ -195,43 +191,68 @@ TEST(NavigationLines, FirstItemWithTagOneDecidesTheMode) {
 
 TEST(NavigationForm, LayoutMenuAndModeChangeAtTheNextTick) {
     TempWorkDir dir;
-    PublishState(FullFix());
+    ClearReceiverState();
     QPointer<QWidget> form = CreateNavigationForm();
-    EXPECT_TRUE(form->inherits("TNavigationForm"));
+    form->show();
     EXPECT_EQ(form->windowTitle(), "Navigation");
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    // Where the user finds it, at a size the user cannot change.
     EXPECT_EQ(form->pos(), QPoint(310, 124));
     EXPECT_EQ(form->size(), QSize(261, 245));
-    EXPECT_EQ(form->minimumSize(), form->maximumSize());
-    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    form->resize(400, 300);
+    EXPECT_EQ(form->size(), QSize(261, 245));
+
+    // One text box covers the window, in big letters, with the placeholder
+    // lines until the first tick.
     auto* memo = form->findChild<QPlainTextEdit*>("GGAMemo");
     ASSERT_NE(memo, nullptr);
-    EXPECT_EQ(memo->geometry(), QRect(0, 0, 261, 249));
+    EXPECT_TRUE(RectIn(memo, form).contains(form->rect()));
     EXPECT_EQ(memo->font().pixelSize(), 21);
     EXPECT_TRUE(memo->toPlainText().startsWith("Today : //\nUTC Time : 00:00:00"));
-    EXPECT_TRUE(form->findChild<BatchTicker*>("ShowTimer")->isActive());
+    const QRect text = RectIn(memo->viewport(), form);
 
-    auto* menu = form->findChild<QMenu*>("NavigationPopupMenu");
-    ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(menu->actions().size(), 3);
-    EXPECT_EQ(menu->actions()[0]->text(), "deg only");
-    EXPECT_EQ(menu->actions()[1]->text(), "deg and min ");
-    EXPECT_EQ(menu->actions()[2]->text(), "deg min sec");
-    for (QAction* item : menu->actions())
-        EXPECT_FALSE(item->isCheckable());
-
-    auto* nav = static_cast<TNavigationForm*>(form.data());
-    nav->ShowTimerTimer();
+    // A stored batch is shown without anyone calling the tick.
+    StoreState(FullFix());
+    ASSERT_TRUE(WaitUntil(
+        [&] { return memo->toPlainText().startsWith("Today : 2003/11/04\nUTC Time : 09:53:12"); },
+        1300))
+        << memo->toPlainText().toStdString();
     QStringList lines = memo->toPlainText().split('\n');
     ASSERT_EQ(lines.size(), 9);
     EXPECT_EQ(lines[2], QString::fromUtf8("Latitude : 24°25'7.4\" N"));
-    EXPECT_EQ(memo->palette().color(QPalette::Text), QColor(255, 0, 0));
+    // A valid fix is written in red.
+    QImage shown = Grab(form);
+    EXPECT_GT(CountPixels(shown, text, Reddish), 200);
+    EXPECT_LT(CountPixels(shown, text, Dark), 20);
 
-    menu->actions()[0]->trigger();
-    EXPECT_EQ(menu->actions()[0]->data().toInt(), 1);
-    EXPECT_EQ(menu->actions()[2]->data().toInt(), 0);
-    EXPECT_EQ(memo->toPlainText().split('\n')[2], lines[2]); // not before the tick
-    nav->ShowTimerTimer();
-    EXPECT_EQ(memo->toPlainText().split('\n')[2], QString::fromUtf8("Latitude : 24.418723° N"));
+    // The text box's context menu offers the three modes; each shows from the next tick.
+    auto* nav = static_cast<TNavigationForm*>(form.data());
+    const struct {
+        const char* item;
+        const char* latitude;
+    } modes[] = {{"deg only", "Latitude : 24.418723° N"},
+                 {"deg and min ", "Latitude : 24°25.1234' N"},
+                 {"deg min sec", "Latitude : 24°25'7.4\" N"}};
+    for (const auto& mode : modes) {
+        const QPoint at(40, 40);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at,
+                                     memo->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(memo->viewport(), &rightClick);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr) << mode.item;
+        QStringList items;
+        for (QAction* item : menu->actions()) {
+            items << item->text();
+            EXPECT_FALSE(item->isCheckable()) << item->text().toStdString();
+        }
+        EXPECT_EQ(items, QStringList({"deg only", "deg and min ", "deg min sec"}));
+        const QString before = memo->toPlainText();
+        Click(menu, menu->actionGeometry(menu->actions()[items.indexOf(mode.item)]).center());
+        EXPECT_FALSE(menu->isVisible()) << mode.item;
+        EXPECT_EQ(memo->toPlainText(), before) << mode.item;
+        nav->ShowTimerTimer();
+        EXPECT_EQ(memo->toPlainText().split('\n')[2], QString::fromUtf8(mode.latitude));
+    }
 
     // Whatever the user types is replaced at the next tick.
     memo->setPlainText("typed by the user");
@@ -239,44 +260,16 @@ TEST(NavigationForm, LayoutMenuAndModeChangeAtTheNextTick) {
     EXPECT_EQ(memo->toPlainText().split('\n').size(), 9);
     EXPECT_EQ(memo->toPlainText().split('\n')[0], "Today : 2003/11/04");
 
+    // An invalid fix turns the whole text black.
     ReceiverState invalid = FullFix();
     Put(invalid.Rmc.Status, "V");
-    PublishState(invalid);
+    StoreState(invalid);
     nav->ShowTimerTimer();
-    EXPECT_EQ(memo->palette().color(QPalette::Text), QColor(0, 0, 0));
+    shown = Grab(form);
+    EXPECT_LT(CountPixels(shown, text, Reddish), 20);
+    EXPECT_GT(CountPixels(shown, text, Dark), 200);
 
-    NavigationOpen = true;
     form->close();
-    EXPECT_FALSE(NavigationOpen);
     RunDeferredDeletes();
-    EXPECT_TRUE(form.isNull());
-    PublishState(ReceiverState{});
-}
-
-TEST(NavigationForm, TraceFileOnlyWhenPresentAndNeverAfterClose) {
-    TempWorkDir dir;
-    PublishState(FullFix());
-    {
-        auto* form = static_cast<TNavigationForm*>(CreateNavigationForm());
-        form->ShowTimerTimer();
-        form->close();
-        RunDeferredDeletes();
-        EXPECT_FALSE(FileExists("NavigationLog.txt"));
-    }
-    WriteFileBytes("NavigationLog.txt", "left from an earlier run\r\n");
-    WindowTimerStart(); // as the main status timer does each second
-    auto* form = static_cast<TNavigationForm*>(CreateNavigationForm());
-    EXPECT_EQ(ReadFileBytes("NavigationLog.txt"), "");
-    form->ShowTimerTimer();
-    form->ShowTimerTimer();
-    const std::string trace = ReadFileBytes("NavigationLog.txt");
-    const std::regex tick("(Start Navigation Timer : [ 0-9]{4}\\.[0-9]{10} seconds\r\n"
-                          "Finish Navigation Timer : [ 0-9]{4}\\.[0-9]{10} seconds\r\n){2}");
-    EXPECT_TRUE(std::regex_match(trace, tick)) << trace;
-
-    form->close(); // still alive until its deferred delete
-    form->ShowTimerTimer();
-    EXPECT_EQ(ReadFileBytes("NavigationLog.txt"), trace);
-    RunDeferredDeletes();
-    PublishState(ReceiverState{});
+    ClearReceiverState();
 }

@@ -3,13 +3,15 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QTimer>
 #include <QToolButton>
+#include <cstdlib>
 #include <gtest/gtest.h>
-
-#include "batch_ticker.h"
+#include <map>
+#include <string>
+#include <vector>
 
 #include "program_flags.h"
 #include "roadmap_form.h"
@@ -17,6 +19,7 @@
 #include "roadmap_sentence_support.h"
 #include "test_support.h"
 #include "views.h"
+#include "window_probe.h"
 
 namespace {
 
@@ -44,6 +47,25 @@ protected:
         }
     }
     QColor Pixel(PlotPoint p) const { return form->plotBitmap().pixelColor(p.x, p.y); }
+    // The most common distance between neighbouring vertical lines across the
+    // first row of cells of the plot shown at `plot`.
+    static int GridPitch(const QImage& shown, const QRect& plot) {
+        const int y = plot.top() + 15;
+        std::map<int, int> gaps;
+        int last = -1;
+        for (int x = plot.left(); x <= plot.right(); ++x) {
+            if (shown.pixel(x, y) != qRgb(0, 0, 0))
+                continue;
+            if (last >= 0 && x - last > 1)
+                ++gaps[x - last];
+            last = x;
+        }
+        int pitch = 0;
+        for (const auto& [gap, count] : gaps)
+            if (pitch == 0 || count > gaps[pitch])
+                pitch = gap;
+        return pitch;
+    }
 
     TempWorkDir dir;
     QPointer<TRoadmapForm> form;
@@ -56,26 +78,92 @@ const char* kLon = "12130.5000";
 } // namespace
 
 TEST_F(RoadmapFormTest, WindowAsLaidOut) {
-    Open();
+    Open()->show();
     EXPECT_EQ(form->windowTitle(), "Real-time Position Plot");
     EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(form->pos(), QPoint(656, 396));
+    // The range reads "Range 10 m" and is not for typing in.
+    EXPECT_EQ(form->Label2->text(), "Range");
     EXPECT_EQ(form->RangeEdit->text(), "10");
     EXPECT_EQ(form->Label1->text(), "m");
-    EXPECT_EQ(form->RoadmapPaintBox->pos(), QPoint(48, 40));
-    EXPECT_TRUE(form->findChild<BatchTicker*>("RoadmapTimer")->isActive());
+    EXPECT_TRUE(form->RangeEdit->isReadOnly());
 
+    QMenuBar* bar = form->menuBar();
     QStringList menu;
-    for (QAction* action : form->menuBar()->actions())
+    for (QAction* action : bar->actions())
         menu << action->text();
-    EXPECT_EQ(menu, QStringList({"&Erase Grid", "Zoom &In", "Zoom &Out", "GridSize"}));
-    EXPECT_TRUE(form->GridSizeMenu_25->isChecked());
+    ASSERT_EQ(menu, QStringList({"&Erase Grid", "Zoom &In", "Zoom &Out", "GridSize"}));
+    QStringList sizes, checked;
+    for (QAction* action : bar->actions()[3]->menu()->actions()) {
+        sizes << action->text();
+        if (action->isChecked())
+            checked << action->text();
+    }
+    EXPECT_EQ(sizes, QStringList({"50 Pixel", "40 Pixel", "30 Pixel", "25 Pixel"}));
+    EXPECT_EQ(checked, QStringList({"25 Pixel"}));
 
-    // The default client area gives the worked numbers: six cells, side 210.
-    const int side = RoadmapPlot().layout.plotSide;
-    EXPECT_EQ(side, 210);
-    EXPECT_EQ(form->plotBitmap().size(), QSize(side, side));
-    EXPECT_EQ(form->UpSpeedButton->pos(), QPoint(side / 2 + 26, 16));
+    // A square plot with an arrow on each side, the range above it and the
+    // axis names beside it; nothing under the menu bar or cut off.
+    const QRect plot = RectIn(form->RoadmapPaintBox, form);
+    EXPECT_EQ(plot.width(), plot.height());
+    EXPECT_EQ(CrowdedOrCut({bar, form->RoadmapPaintBox, form->RangePanel, form->LonLabel,
+                            form->LatLabel, form->UpSpeedButton, form->RightSpeedButton,
+                            form->LeftSpeedButton, form->DownSpeedButton},
+                           form),
+              std::vector<std::string>());
+    const QRect up = RectIn(form->UpSpeedButton, form), down = RectIn(form->DownSpeedButton, form);
+    const QRect left = RectIn(form->LeftSpeedButton, form);
+    const QRect right = RectIn(form->RightSpeedButton, form);
+    const auto across = [](const QRect& side, int at) {
+        return side.left() < at && at < side.right();
+    };
+    const auto along = [](const QRect& side, int at) {
+        return side.top() < at && at < side.bottom();
+    };
+    EXPECT_LE(up.bottom(), plot.top());
+    EXPECT_TRUE(across(plot, up.center().x()));
+    EXPECT_GE(down.top(), plot.bottom());
+    EXPECT_TRUE(across(plot, down.center().x()));
+    EXPECT_LE(left.right(), plot.left());
+    EXPECT_TRUE(along(plot, left.center().y()));
+    EXPECT_GE(right.left(), plot.right());
+    EXPECT_TRUE(along(plot, right.center().y()));
+    EXPECT_LE(RectIn(form->RangePanel, form).bottom(), plot.top());
+    EXPECT_LE(RectIn(form->LonLabel, form).bottom(), plot.top());
+    EXPECT_LE(RectIn(form->LatLabel, form).right(), plot.left());
+
+    // A stored position is plotted without anyone calling the tick: a red
+    // dot north of the origin at the centre.
+    Track({{kLat, kLon}}); // the origin
+    PublishGga(kLatNorth, kLon);
+    const auto redDots = [&] {
+        return CountPixels(Grab(form), plot, [](QRgb c) { return c == qRgb(255, 0, 0); });
+    };
+    ASSERT_TRUE(WaitUntil([&] { return redDots() > 0; }, 1300));
+    const QImage shown = Grab(form);
+    int sumX = 0, sumY = 0, n = 0;
+    for (int y = plot.top(); y <= plot.bottom(); ++y)
+        for (int x = plot.left(); x <= plot.right(); ++x)
+            if (shown.pixel(x, y) == qRgb(255, 0, 0))
+                sumX += x, sumY += y, ++n;
+    EXPECT_LE(std::abs(sumX / n - plot.center().x()), 2);
+    EXPECT_LT(sumY / n, plot.center().y() - 5);
+
+    // The grid as shown: its lines 25 pixels apart, then 30 once the menu says so.
+    EXPECT_EQ(GridPitch(Grab(form), plot), 25);
+    Click(bar, bar->actionGeometry(bar->actions()[3]).center());
+    auto* sizeMenu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(sizeMenu, nullptr);
+    Click(sizeMenu, sizeMenu->actionGeometry(sizeMenu->actions()[2]).center());
+    EXPECT_TRUE(form->GridSizeMenu_30->isChecked());
+    EXPECT_FALSE(form->GridSizeMenu_25->isChecked());
+    const QRect smaller = RectIn(form->RoadmapPaintBox, form);
+    EXPECT_EQ(GridPitch(Grab(form), smaller), 30);
+
+    // Zoom In on the menu bar: the range shrinks tenfold.
+    Click(bar, bar->actionGeometry(bar->actions()[1]).center());
+    EXPECT_EQ(form->RangeEdit->text(), "1");
+    EXPECT_EQ(form->Label1->text(), "m");
 }
 
 TEST_F(RoadmapFormTest, GridIsDrawnOnTheButtonFace) {
@@ -183,15 +271,9 @@ TEST_F(RoadmapFormTest, ExtremeWindowSizes) {
     Track({{kLatNorth, kLon}}); // old origin pixel, far outside the small plot: no crash
 }
 
-TEST_F(RoadmapFormTest, TraceLinesAndNothingAfterClose) {
+TEST_F(RoadmapFormTest, TraceLinesOfEachStep) {
+    WriteFileBytes("RoadmapLog.txt", "");
     Open();
-    Track({{kLat, kLon}, {"", ""}});
-    form->close();
-    EXPECT_FALSE(FileExists("RoadmapLog.txt"));
-
-    WriteFileBytes("RoadmapLog.txt", "from an earlier run\r\n");
-    Open();
-    EXPECT_EQ(ReadFileBytes("RoadmapLog.txt"), "");
     PublishGga("", "");
     form->RoadmapTimerTimer();
     Track({{kLat, kLon}, {kLatNorth, kLon}, {kLatNorth, kLon}});
@@ -214,17 +296,12 @@ TEST_F(RoadmapFormTest, TraceLinesAndNothingAfterClose) {
     // No position, the origin, then twice away from the origin.
     EXPECT_EQ(CountLines(trace), 3 + 4 + 9 + 9);
 
+    // Closing ends the track: the next window's first position is a new origin.
     form->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(form.isNull());
-    EXPECT_FALSE(RoadmapOpen);
-    EXPECT_EQ(RoadmapPlot().pointCount, 0);
-    const std::string closed = ReadFileBytes("RoadmapLog.txt");
-    PublishGga(kLat, kLon);
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_EQ(ReadFileBytes("RoadmapLog.txt"), closed);
-
-    // A new window starts the trace afresh.
     Open();
-    EXPECT_EQ(ReadFileBytes("RoadmapLog.txt"), "");
+    Track({{kLatNorth, kLon}});
+    EXPECT_NE(ReadFileBytes("RoadmapLog.txt").find("a = 0, 25.035570\r\na = 0, 121.508333\r\n"),
+              std::string::npos)
+        << ReadFileBytes("RoadmapLog.txt");
 }

@@ -6,11 +6,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTextBlock>
-#include <QTimer>
 #include <filesystem>
 #include <gtest/gtest.h>
-
-#include "batch_ticker.h"
+#include <string>
+#include <vector>
 
 #include "program_flags.h"
 #include "recording_notifier.h"
@@ -19,6 +18,7 @@
 #include "sentence_logger.h"
 #include "test_support.h"
 #include "views.h"
+#include "window_probe.h"
 
 namespace {
 
@@ -75,27 +75,81 @@ protected:
 } // namespace
 
 TEST_F(SentenceFormTest, WindowAndControlsAsLaidOut) {
-    Open();
+    Open()->show();
     EXPECT_EQ(form->windowTitle(), "NMEA Sentence");
     EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(form->size(), QSize(443, 394));
+    // Where the user finds it, at a size the user cannot change.
     EXPECT_EQ(form->pos(), QPoint(574, 125));
+    EXPECT_EQ(form->size(), QSize(443, 394));
+    form->resize(600, 500);
+    EXPECT_EQ(form->size(), QSize(443, 394));
+
+    // A row of controls along the top, then the two panes one above the
+    // other, across the whole width down to the bottom edge.
     EXPECT_EQ(form->StartLog_BitBtn->text(), "Start Log");
     EXPECT_EQ(form->StopLog_BitBtn->text(), "Stop Log");
-    EXPECT_FALSE(form->StopLog_BitBtn->isEnabled());
     EXPECT_EQ(form->SaveBitBtn1->text(), "SAVE");
-    EXPECT_FALSE(form->SaveBitBtn1->isEnabled());
-    EXPECT_EQ(form->ClearLog_BitBtn->text(), "CLEAR");
-    EXPECT_EQ(form->ClearLog_BitBtn->palette().color(QPalette::ButtonText), QColor(Qt::red));
+    EXPECT_EQ(form->PauseLog_BitBtn->text(), "Pause");
+    const std::vector<const QWidget*> row = {form->StartLog_BitBtn, form->StopLog_BitBtn,
+                                             form->SpeedComboBox, form->SaveBitBtn1,
+                                             form->PauseLog_BitBtn};
+    EXPECT_TRUE(LeftToRight(row, form));
+    std::vector<const QWidget*> all = row;
+    all.push_back(form->LogRichEdit);
+    all.push_back(form->ManualLogRichEdit);
+    EXPECT_EQ(CrowdedOrCut(all, form), std::vector<std::string>());
+    const QRect log = RectIn(form->LogRichEdit, form);
+    const QRect manual = RectIn(form->ManualLogRichEdit, form);
+    for (const QWidget* control : row)
+        EXPECT_LT(RectIn(control, form).bottom(), log.top()) << control->objectName().toStdString();
+    EXPECT_TRUE(TopToBottom({form->LogRichEdit, form->ManualLogRichEdit}, form));
+    for (const QRect& pane : {log, manual}) {
+        EXPECT_LE(pane.left(), 1);
+        EXPECT_GE(pane.right(), form->width() - 2);
+    }
+    EXPECT_GE(manual.bottom(), form->height() - 1);
     EXPECT_TRUE(form->LogRichEdit->isReadOnly());
-    EXPECT_EQ(form->LogRichEdit->size(), QSize(441, 172));
+    EXPECT_TRUE(form->ManualLogRichEdit->isReadOnly());
 
+    // CLEAR, in red, stands in front of the top right corner of the lower pane.
+    QPushButton* clear = form->ClearLog_BitBtn;
+    EXPECT_EQ(clear->text(), "CLEAR");
+    const QRect clearAt = RectIn(clear, form);
+    EXPECT_TRUE(manual.contains(clearAt));
+    EXPECT_GT(clearAt.left(), manual.center().x());
+    EXPECT_LT(clearAt.top() - manual.top(), clearAt.height());
+    QWidget* front = form->childAt(clearAt.center());
+    EXPECT_TRUE(front == clear || clear->isAncestorOf(front));
+    const QImage clearShown = Grab(clear);
+    EXPECT_GT(CountPixels(clearShown, clearShown.rect(), Reddish), 10);
+
+    // Only Start Log can be clicked at first; it hands the click over to Stop Log.
+    EXPECT_TRUE(form->StartLog_BitBtn->isEnabled());
+    EXPECT_FALSE(form->StopLog_BitBtn->isEnabled());
+    EXPECT_FALSE(form->SaveBitBtn1->isEnabled());
+    EXPECT_EQ(form->SaveBitBtn1->toolTip(), "Save NMEA Sentence to file");
+    Click(form->SaveBitBtn1);
+    EXPECT_EQ(form->saveTag(), 0);
+    Click(form->StopLog_BitBtn);
+    EXPECT_TRUE(form->StartLog_BitBtn->isEnabled());
+    Click(form->StartLog_BitBtn);
+    EXPECT_FALSE(form->StartLog_BitBtn->isEnabled());
+    EXPECT_TRUE(form->StopLog_BitBtn->isEnabled());
+    Click(form->StopLog_BitBtn);
+    EXPECT_TRUE(form->StartLog_BitBtn->isEnabled());
+    EXPECT_FALSE(form->StopLog_BitBtn->isEnabled());
+    EXPECT_TRUE(notifier.shown.empty());
+
+    // The speed box offers the limits and takes a typed one of up to 15 characters.
     QComboBox* speed = form->SpeedComboBox;
     EXPECT_TRUE(speed->isEditable());
     EXPECT_EQ(speed->currentText(), "Limited (Km)");
-    EXPECT_EQ(speed->count(), 8);
-    EXPECT_EQ(speed->itemText(7), "100 km");
+    QStringList limits;
+    for (int i = 0; i < speed->count(); ++i)
+        limits << speed->itemText(i);
+    EXPECT_EQ(limits, QStringList({"30 km", "40 km", "50 km", "60 km", "70 km", "80 km", "90 km",
+                                   "100 km"}));
     EXPECT_EQ(speed->toolTip(), "Select Limited Speed of the road");
     speed->setEditText("a speed limit far too long");
     EXPECT_EQ(speed->currentText().size(), 15);
@@ -143,9 +197,12 @@ TEST_F(SentenceFormTest, GarbageShowsTheBaudRateHelp) {
               QStringList({Q(kGga), "Please check baud rate setting.",
                            "You should press \"Stop\" and change baud rate.",
                            "and then press \"go\" to continue."}));
-    EXPECT_TRUE(form->findChild<BatchTicker*>("ShowTimer")->isActive());
     // What was shown is logged; what could not be shown is not.
     EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), std::string(kGga) + "\r\n");
+    // The window goes on: the next clean batch is shown without anyone calling the tick.
+    PublishLines({kRmc});
+    EXPECT_TRUE(
+        WaitUntil([&] { return PaneLines(form->LogRichEdit) == QStringList({Q(kRmc)}); }, 1300));
 }
 
 TEST_F(SentenceFormTest, BigFiveTextIsDecodedForDisplayAndRawInTheLog) {
@@ -186,20 +243,21 @@ TEST_F(SentenceFormTest, PauseFreezesTheDisplayAndTheLog) {
     form->ShowTimerTimer();
     form->PauseLog_BitBtnClick();
     EXPECT_EQ(form->pauseTag(), 0);
-    EXPECT_FALSE(form->findChild<BatchTicker*>("ShowTimer")->isActive());
     EXPECT_FALSE(SentenceLog().backgroundRunning());
     EXPECT_EQ(notifier.beeps, std::vector<unsigned>({10})); // no Sure.bmp here
     EXPECT_EQ(form->PauseLog_BitBtn->text(), "Pause");
 
+    // Batches come and seconds pass; the pane and the log stay as they were.
     PublishLines({kRmc});
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    RunEventsFor(1300);
     EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), std::string(kGga) + "\r\n");
     EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGga)}));
 
+    // Resumed, the window follows the receiver again on its own.
     form->PauseLog_BitBtnClick();
     EXPECT_EQ(form->pauseTag(), 1);
-    EXPECT_TRUE(form->findChild<BatchTicker*>("ShowTimer")->isActive());
-    form->ShowTimerTimer();
+    ASSERT_TRUE(
+        WaitUntil([&] { return PaneLines(form->LogRichEdit) == QStringList({Q(kRmc)}); }, 1300));
     EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"),
               std::string(kGga) + "\r\n" + std::string(kRmc) + "\r\n");
 
@@ -298,33 +356,4 @@ TEST_F(SentenceFormTest, LoggingOutlivesTheWindowWithoutDoubleLines) {
     EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"),
               std::string(kGga) + "\r\n" + std::string(kRmc) + "\r\n");
     form->StopLog_BitBtnClick();
-}
-
-TEST_F(SentenceFormTest, TraceLinesAndNothingAfterClose) {
-    Open();
-    PublishLines({kGga});
-    form->ShowTimerTimer();
-    CloseForm();
-    EXPECT_FALSE(FileExists("SentenceLog.txt"));
-
-    WriteFileBytes("SentenceLog.txt", "old\r\n");
-    Open();
-    EXPECT_EQ(ReadFileBytes("SentenceLog.txt"), "");
-    PublishLines({kGga, kReply1});
-    form->ShowTimerTimer();
-    const std::string trace = ReadFileBytes("SentenceLog.txt");
-    EXPECT_EQ(trace.rfind("Start Sentence Timer : ", 0), 0u) << trace;
-    const std::size_t body = trace.find("\r\n") + 2;
-    EXPECT_EQ(trace.find(std::string(kGga) + "\r\n" + std::string(kReply1) + "\r\n" +
-                         "finish Sentence Timer : "),
-              body)
-        << trace;
-    EXPECT_EQ(trace.substr(trace.size() - 10), " seconds\r\n");
-
-    QPointer<TSentenceForm> closing = form;
-    CloseForm();
-    EXPECT_TRUE(closing.isNull());
-    PublishLines({kRmc});
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_EQ(ReadFileBytes("SentenceLog.txt"), trace);
 }

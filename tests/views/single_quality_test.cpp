@@ -2,12 +2,11 @@
 // in each box, and the window.
 #include <QLabel>
 #include <QPointer>
-#include <QTimer>
 #include <climits>
+#include <cstdlib>
 #include <gtest/gtest.h>
-
-#include "batch_ticker.h"
-#include <regex>
+#include <string>
+#include <vector>
 
 #include "program_flags.h"
 #include "readout_style.h"
@@ -15,9 +14,8 @@
 #include "single_quality_bars.h"
 #include "single_quality_form.h"
 #include "test_support.h"
-#include "trace_file.h"
 #include "views.h"
-#include "window_tick_stamp.h"
+#include "window_probe.h"
 
 namespace {
 
@@ -156,65 +154,114 @@ TEST(SingleQualityForm, BarsPaintKeepAndWipe) {
 
 TEST(SingleQualityForm, LayoutAndScale) {
     TempWorkDir dir;
-    auto* form = static_cast<TSingleQualityForm*>(CreateSingleQualityForm());
-    EXPECT_TRUE(form->inherits("TSingleQualityForm"));
+    ClearReceiverState();
+    QPointer<QWidget> widget = CreateSingleQualityForm();
+    QWidget* form = widget.data();
+    form->show();
     EXPECT_EQ(form->windowTitle(), "Single Quality");
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    // Where the user finds it, at a size the user cannot change.
     EXPECT_EQ(form->pos(), QPoint(1, 124));
     EXPECT_EQ(form->size(), QSize(300, 279));
-    EXPECT_EQ(form->minimumSize(), form->maximumSize());
-    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(form->findChild<BatchTicker*>("SingleTimer")->isActive());
+    form->resize(400, 400);
+    EXPECT_EQ(form->size(), QSize(300, 279));
+
+    // Eight columns from left to right: the SNR on top, the bar, the PRN below.
+    std::vector<const QWidget*> snrs, boxes, prns;
     for (int n = 1; n <= 8; ++n) {
-        const int left = 48 + 32 * (n - 1);
         const QString i = QString::number(n);
         auto* snr = form->findChild<QLabel*>("StaticText" + i);
         auto* box = form->findChild<QWidget*>("SignalPaintBox_" + i);
         auto* prn = form->findChild<QLabel*>("SateLabel" + i);
         ASSERT_TRUE(snr && box && prn) << n;
-        EXPECT_EQ(snr->geometry(), QRect(left, 5, 22, 24));
         EXPECT_EQ(snr->text(), "00");
-        EXPECT_EQ(box->geometry(), QRect(left, 27, 25, 200));
-        EXPECT_EQ(prn->geometry(), QRect(left, 251, 22, 20));
         EXPECT_EQ(prn->text(), "XX");
+        const QRect top = RectIn(snr, form), bar = RectIn(box, form), bottom = RectIn(prn, form);
+        EXPECT_LT(top.center().y(), bar.top()) << n;
+        EXPECT_GT(bottom.top(), bar.bottom()) << n;
+        EXPECT_LE(std::abs(top.left() - bar.left()), 3) << n;
+        EXPECT_LE(std::abs(bottom.left() - bar.left()), 3) << n;
+        snrs.push_back(snr), boxes.push_back(box), prns.push_back(prn);
     }
-    EXPECT_EQ(form->findChild<QLabel*>("StaticText13")->text(), "  ID ");
-    EXPECT_EQ(form->findChild<QLabel*>("Label9")->text(), QString(84, '-'));
-    EXPECT_EQ(form->findChild<QLabel*>("Label9")->pos(), QPoint(7, 228));
-    auto* scale = form->findChild<QLabel*>("BarImage");
-    EXPECT_EQ(scale->geometry(), QRect(8, 27, 33, 200));
-    // Bands line up with the bars: 40 pixels per step of 10.
-    const QImage bands = scale->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(bands.pixel(30, 20), qRgb(255, 0, 0));
-    EXPECT_EQ(bands.pixel(30, 60), qRgb(0, 0, 255));
-    EXPECT_EQ(bands.pixel(30, 100), qRgb(0, 128, 0));
-    EXPECT_EQ(bands.pixel(30, 140), qRgb(255, 255, 0));
-    EXPECT_EQ(bands.pixel(30, 180), qRgb(0, 0, 0));
-    EXPECT_EQ(bands.pixel(30, 39), qRgb(255, 0, 0));
-    EXPECT_EQ(bands.pixel(30, 40), qRgb(0, 0, 255));
-    form->close();
-    RunDeferredDeletes();
-}
+    EXPECT_TRUE(LeftToRight(snrs, form));
+    EXPECT_TRUE(LeftToRight(boxes, form));
+    EXPECT_TRUE(LeftToRight(prns, form));
 
-TEST(SingleQualityForm, TraceFileOnlyWhenPresentAndNeverAfterClose) {
-    TempWorkDir dir;
-    {
-        auto* form = static_cast<TSingleQualityForm*>(CreateSingleQualityForm());
-        form->SingleTimerTimer();
-        form->close();
-        RunDeferredDeletes();
-        EXPECT_FALSE(FileExists("SingleLog.txt"));
+    // The scale stands left of the first bar with the bars' top and height;
+    // "  ID " heads the PRN row.
+    auto* scale = form->findChild<QLabel*>("BarImage");
+    auto* id = form->findChild<QLabel*>("StaticText13");
+    ASSERT_TRUE(scale && id);
+    EXPECT_EQ(id->text(), "  ID ");
+    const QRect scaleAt = RectIn(scale, form), firstBar = RectIn(boxes[0], form);
+    EXPECT_LT(scaleAt.right(), firstBar.left());
+    EXPECT_EQ(scaleAt.top(), firstBar.top());
+    EXPECT_EQ(scaleAt.height(), firstBar.height());
+    EXPECT_LE(std::abs(RectIn(id, form).center().y() - RectIn(prns[0], form).center().y()), 3);
+    // All in the window, none over another (a bar may tuck under the foot of its SNR box).
+    std::vector<const QWidget*> texts = snrs, bars = boxes;
+    texts.insert(texts.end(), prns.begin(), prns.end());
+    bars.insert(bars.end(), prns.begin(), prns.end());
+    for (const QWidget* side : {scale, id}) {
+        texts.push_back(side);
+        bars.push_back(side);
     }
-    WriteFileBytes("SingleLog.txt", "old");
-    WindowTimerStart();
-    auto* form = static_cast<TSingleQualityForm*>(CreateSingleQualityForm());
-    EXPECT_EQ(ReadFileBytes("SingleLog.txt"), "");
-    form->SingleTimerTimer();
-    const std::string trace = ReadFileBytes("SingleLog.txt");
-    const std::regex tick("Start Single Timer : [ 0-9]{4}\\.[0-9]{10} seconds\r\n"
-                          "Finish Single Timer : [ 0-9]{4}\\.[0-9]{10} seconds\r\n");
-    EXPECT_TRUE(std::regex_match(trace, tick)) << trace;
+    EXPECT_EQ(CrowdedOrCut(texts, form), std::vector<std::string>());
+    EXPECT_EQ(CrowdedOrCut(bars, form), std::vector<std::string>());
+
+    // A red dashed rule runs across the window between the bars and the PRNs.
+    auto* rule = form->findChild<QLabel*>("Label9");
+    ASSERT_NE(rule, nullptr);
+    EXPECT_EQ(rule->text(), QString(84, '-'));
+    const QRect ruleAt = RectIn(rule, form);
+    EXPECT_GE(ruleAt.top(), firstBar.bottom());
+    EXPECT_LE(ruleAt.bottom(), RectIn(prns[0], form).top());
+    EXPECT_LE(ruleAt.left(), scaleAt.left());
+    EXPECT_GE(ruleAt.right(), RectIn(boxes[7], form).right());
+
+    // A batch is shown without anyone calling the tick.
+    ReceiverState s{};
+    Put(s.Gsv.SatellitesInView, "2");
+    Put(s.Gsv.Prn[0], "01");
+    Put(s.Gsv.Snr[0], "40");
+    Put(s.Gsv.Prn[1], "04");
+    Put(s.Gsv.Snr[1], "20");
+    Put(s.Gsa.FixType, "3");
+    StoreState(s);
+    auto* firstSnr = form->findChild<QLabel*>("StaticText1");
+    ASSERT_TRUE(WaitUntil([&] { return firstSnr->text() == "40"; }, 1300));
+    EXPECT_EQ(form->findChild<QLabel*>("SateLabel1")->text(), "01");
+    EXPECT_EQ(form->findChild<QLabel*>("StaticText2")->text(), "20");
+    EXPECT_EQ(form->findChild<QLabel*>("SateLabel2")->text(), "04");
+
+    // The scale's bands, red, blue, green, yellow and black from the top,
+    // change colour where a bar of 40 or of 20 ends.
+    const QImage shown = Grab(form);
+    const QRgb red = qRgb(255, 0, 0);
+    EXPECT_GT(CountPixels(shown, ruleAt, Reddish), 40);
+    const int bandX = scaleAt.right() - 2;
+    const auto firstRow = [&](int x, int from, QRgb colour) {
+        for (int y = from; y < shown.height(); ++y)
+            if (shown.pixel(x, y) == colour)
+                return y;
+        return -1;
+    };
+    const int top = scaleAt.top();
+    EXPECT_EQ(shown.pixel(bandX, top), red);
+    const int blueFrom = firstRow(bandX, top, qRgb(0, 0, 255));
+    const int greenFrom = firstRow(bandX, top, qRgb(0, 128, 0));
+    const int yellowFrom = firstRow(bandX, top, qRgb(255, 255, 0));
+    const int blackFrom = firstRow(bandX, top, qRgb(0, 0, 0));
+    EXPECT_TRUE(top < blueFrom && blueFrom < greenFrom && greenFrom < yellowFrom &&
+                yellowFrom < blackFrom && blackFrom < scaleAt.bottom())
+        << blueFrom << " " << greenFrom << " " << yellowFrom << " " << blackFrom;
+    EXPECT_EQ(shown.pixel(bandX, scaleAt.bottom()), qRgb(0, 0, 0));
+    const int bar40 = firstRow(RectIn(boxes[0], form).center().x(), top, red);
+    const int bar20 = firstRow(RectIn(boxes[1], form).center().x(), top, red);
+    EXPECT_LE(std::abs(bar40 - blueFrom), 3) << bar40;
+    EXPECT_LE(std::abs(bar20 - yellowFrom), 3) << bar20;
+
     form->close();
-    form->SingleTimerTimer();
-    EXPECT_EQ(ReadFileBytes("SingleLog.txt"), trace);
     RunDeferredDeletes();
+    ClearReceiverState();
 }
