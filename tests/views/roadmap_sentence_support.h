@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "batch_signal.h"
 #include "stored_batch.h"
 
 // Byte by byte: GCC 12 at -O2 drops a memset that a memcpy of 0..W bytes follows.
@@ -17,6 +18,14 @@ template <std::size_t W> void FillSlot(char (&slot)[W], std::string_view text) {
 // One batch of the given lines.
 inline void PublishLines(std::initializer_list<std::string_view> lines) {
     StoreLines(lines);
+}
+
+// One batch of the given lines as the receive loop delivers it: stored, then
+// signalled to whoever follows the batches.
+inline uint64_t ReceiveLines(std::initializer_list<std::string_view> lines) {
+    const uint64_t batch = StoreLines(lines);
+    emit BatchSignal::Instance().Stored(batch);
+    return batch;
 }
 
 // A batch whose GGA carries this position; empty texts leave it out.

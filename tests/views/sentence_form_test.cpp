@@ -243,12 +243,11 @@ TEST_F(SentenceFormTest, PauseFreezesTheDisplayAndTheLog) {
     form->ShowTimerTimer();
     form->PauseLog_BitBtnClick();
     EXPECT_EQ(form->pauseTag(), 0);
-    EXPECT_FALSE(SentenceLog().backgroundRunning());
     EXPECT_EQ(notifier.beeps, std::vector<unsigned>({10})); // no Sure.bmp here
     EXPECT_EQ(form->PauseLog_BitBtn->text(), "Pause");
 
     // Batches come and seconds pass; the pane and the log stay as they were.
-    PublishLines({kRmc});
+    ReceiveLines({kRmc});
     RunEventsFor(1300);
     EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), std::string(kGga) + "\r\n");
     EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGga)}));
@@ -339,21 +338,28 @@ TEST_F(SentenceFormTest, UnwritableLogIsReportedOnceAndTheWindowGoesOn) {
 TEST_F(SentenceFormTest, LoggingOutlivesTheWindowWithoutDoubleLines) {
     Open();
     form->StartLog_BitBtnClick();
-    PublishLines({kGga});
+    const uint64_t logged = ReceiveLines({kGga});
     form->ShowTimerTimer();
     CloseForm();
     EXPECT_FALSE(SentenceOpen);
-    EXPECT_TRUE(SentenceLog().backgroundRunning());
-    SentenceLog().BackgroundTick(); // the same batch the window logged
-    PublishLines({kRmc});
-    SentenceLog().BackgroundTick();
-
-    Open();
-    EXPECT_FALSE(SentenceLog().backgroundRunning());
-    EXPECT_FALSE(form->StartLog_BitBtn->isEnabled());
-    EXPECT_TRUE(form->StopLog_BitBtn->isEnabled());
-    form->ShowTimerTimer(); // kRmc again
+    // Without a window each batch is logged as it arrives, the one the
+    // window logged not again.
+    emit BatchSignal::Instance().Stored(logged);
+    RunEventsFor(50);
+    ReceiveLines({kRmc});
+    RunEventsFor(50);
     EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"),
               std::string(kGga) + "\r\n" + std::string(kRmc) + "\r\n");
+
+    // A window again: the batch it shows, signalled too, is logged once.
+    Open();
+    EXPECT_FALSE(form->StartLog_BitBtn->isEnabled());
+    EXPECT_TRUE(form->StopLog_BitBtn->isEnabled());
+    ReceiveLines({kGsa});
+    form->ShowTimerTimer();
+    RunEventsFor(50);
+    form->ShowTimerTimer();
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"),
+              std::string(kGga) + "\r\n" + std::string(kRmc) + "\r\n" + std::string(kGsa) + "\r\n");
     form->StopLog_BitBtnClick();
 }

@@ -172,10 +172,6 @@ void SentenceLogger::DetachWindow() {
     UpdateBackground();
 }
 
-bool SentenceLogger::backgroundRunning() const {
-    return static_cast<bool>(background_);
-}
-
 void SentenceLogger::UpdateBackground() {
     const bool wanted = logging_ && windows_ == 0;
     if (!wanted) {

@@ -62,9 +62,6 @@ public:
     // logger takes each batch itself as it is stored.
     void AttachWindow();
     void DetachWindow();
-    bool backgroundRunning() const;
-    // One background step: the current batch logged as a window would show it.
-    Notice BackgroundTick();
 
     static constexpr std::size_t kPendingLimit = 1 << 20;
 
@@ -73,6 +70,8 @@ private:
     Notice WritePending();
     void CloseLogFile();
     void UpdateBackground();
+    // One background step: the current batch logged as a window would show it.
+    Notice BackgroundTick();
 
     UniqueFd fd_;
     bool logging_ = false;
