@@ -17,6 +17,7 @@
 
 #include "main_trace.h"
 #include "notifier.h"
+#include "port_name.h"
 #include "program_flags.h"
 #include "tool_glyphs.h"
 #include "views.h"
@@ -104,7 +105,8 @@ public:
 
     void RefreshDeviceHints() {
         for (int i = 0; i < count(); ++i)
-            setItemData(i, QString::fromStdString(PortDeviceDescription(i + 1)), Qt::ToolTipRole);
+            setItemData(i, QString::fromStdString(portavel::PortDeviceDescription(i + 1)),
+                        Qt::ToolTipRole);
     }
     void showPopup() override {
         RefreshDeviceHints();

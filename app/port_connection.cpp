@@ -311,20 +311,3 @@ bool ReplaceFileSafely(const std::string& path, const std::string& bytes) {
     }
     return true;
 }
-
-std::string PortDeviceDescription(int portNumber) {
-    namespace fs = std::filesystem;
-    const std::string entry = "COM" + std::to_string(portNumber);
-    std::error_code ec;
-    const fs::file_status status = fs::symlink_status(entry, ec);
-    if (ec || !fs::exists(status))
-        return "/dev/ttyS" + std::to_string(portNumber - 1);
-    if (fs::is_symlink(status)) {
-        const fs::path resolved = fs::canonical(entry, ec);
-        if (!ec)
-            return resolved.string();
-        const fs::path link = fs::read_symlink(entry, ec);
-        return (ec ? entry : link.string()) + " (missing)";
-    }
-    return fs::absolute(entry, ec).string();
-}

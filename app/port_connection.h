@@ -113,7 +113,3 @@ std::string SettingsText(int portIndex, int32_t baudRate, int32_t dataBits, int3
 // (and the old file untouched) when the file or its folder is read-only or
 // the write fails.
 bool ReplaceFileSafely(const std::string& path, const std::string& bytes);
-
-// Where "COMn" leads, for the port list: the COMn entry of the working
-// directory (its link resolved) when there is one, else /dev/ttyS<n-1>.
-std::string PortDeviceDescription(int portNumber);

@@ -8,8 +8,8 @@
 
 #include "app_fakes.h"
 #include "gps_thread.h"
-#include "recording_notifier.h"
 #include "receiver_state.h"
+#include "recording_notifier.h"
 #include "test_support.h"
 #include "trace_file.h"
 
@@ -226,15 +226,6 @@ TEST_F(ConnectionTest, MenuClicksSetTheirCodeOrTheFallbackAndTraceIt) {
                                             "? By Set, iParity = 1\r\n"
                                             "7 Bits By Set, iDataBits = 2\r\n"
                                             " By Set, iDataBits = 3\r\n");
-}
-
-TEST_F(ConnectionTest, PortListShowsWhereEachPortLeads) {
-    fs::remove("COM3");
-    EXPECT_EQ(PortDeviceDescription(3), "/dev/ttyS2");
-    WriteFileBytes("device", "");
-    fs::create_symlink(fs::current_path() / "device", "COM3");
-    EXPECT_EQ(PortDeviceDescription(3), (fs::canonical("device")).string());
-    EXPECT_EQ(PortDeviceDescription(4), "/nonexistent-quillmar/tty4 (missing)");
 }
 
 char SnapshotRmcStatus() {

@@ -17,8 +17,8 @@
 #include "close_on_signal.h"
 #include "gps_thread.h"
 #include "main_trace.h"
-#include "recording_notifier.h"
 #include "program_flags.h"
+#include "recording_notifier.h"
 #include "test_support.h"
 
 namespace {
@@ -306,11 +306,21 @@ TEST_F(MainFormTest, TypingAPortNameTriesEachChange) {
     ASSERT_EQ(notifier.shown.size(), 1u);
     EXPECT_EQ(notifier.shown[0].text, "QVX_COMPORT_NUMBER_ERR");
     EXPECT_EQ(ports->count(), 9) << "typing adds no item";
-    // Where each item leads is looked up when the list opens.
+}
+
+TEST_F(MainFormTest, PortListShowsWhereEachPortLeads) {
+    QComboBox* ports = Find<QComboBox>("ComPortComboBox");
+    auto hint = [ports](int item) { return ports->itemData(item, Qt::ToolTipRole).toString(); };
+    // Where each item leads is looked up whenever the list opens.
+    fs::remove("COM3");
+    WriteFileBytes("device", "");
+    fs::remove("COM4");
+    fs::create_symlink(fs::current_path() / "device", "COM4");
     ports->showPopup();
     ports->hidePopup();
-    EXPECT_EQ(ports->itemData(2, Qt::ToolTipRole).toString(),
-              "/nonexistent-quillmar/tty3 (missing)");
+    EXPECT_EQ(hint(2), "/dev/ttyS2");
+    EXPECT_EQ(hint(3), QString::fromStdString(fs::canonical("device").string()));
+    EXPECT_EQ(hint(4), "/nonexistent-quillmar/tty5 (missing)");
 }
 
 TEST_F(MainFormTest, TogglesShowTheirStateOnTheButtons) {
