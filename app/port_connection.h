@@ -5,27 +5,14 @@
 
 #include <QPointer>
 #include <cstdint>
-#include <span>
 #include <string>
 
 #include "gps_thread.h"
+#include "line_menus.h"
 #include "portavel.h"
 
 class TraceFile;
 class StatusTimer;
-
-// The four line-setting menus under "Tools".
-enum class LineMenu { BaudRate, StopBits, Parity, DataBits };
-
-struct LineMenuItem {
-    const char* caption;
-    int32_t code;
-};
-
-// The items of a menu in menu order, with the code each one sets.
-std::span<const LineMenuItem> LineMenuItems(LineMenu menu);
-// The code an item that the table does not know sets.
-int32_t LineMenuFallback(LineMenu menu);
 
 // What the connection needs of the main window.
 class ConnectionWindow {
@@ -40,8 +27,6 @@ public:
     // Marks the item of `menu` whose code is `code`, if there is one; other marks stay.
     virtual void MarkLineItem(LineMenu menu, int32_t code) = 0;
 };
-
-constexpr const char* kSettingsFileName = "Quillmar.aon";
 
 class PortConnection {
 public:
@@ -103,13 +88,3 @@ private:
     StatusTimer& status_;
     TraceFile& trace_;
 };
-
-// The ten bytes of Quillmar.aon for a port index and the four codes.
-std::string SettingsText(int portIndex, int32_t baudRate, int32_t dataBits, int32_t parity,
-                         int32_t stopBits);
-
-// Replaces `path` with `bytes` so that a crash, a full disk or a failed write
-// leaves either the old file or the new one, never a truncated one. False
-// (and the old file untouched) when the file or its folder is read-only or
-// the write fails.
-bool ReplaceFileSafely(const std::string& path, const std::string& bytes);

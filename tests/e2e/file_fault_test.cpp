@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "sentence_logger.h"
+#include "settings_file.h"
 #include "slot_text.h"
 #include "whole_program.h"
 
