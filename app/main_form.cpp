@@ -19,18 +19,11 @@
 #include "notifier.h"
 #include "port_name.h"
 #include "program_flags.h"
+#include "receiver_command_table.h"
 #include "tool_glyphs.h"
 #include "views.h"
 
 TMainForm* MainForm = nullptr;
-
-const char* const kCommandItems[19] = {
-    "01.$PXEMSNM,013F,01*", "02.$PXEMSNM,0119,01*", "03.$PXEMRDI,*",  "04.$PXEMSPS,0*",
-    "05.$PXEMSPS,1*",       "06.$PXEMSRT,C*",       "07.$PXEMSRT,W*", "08.$PXEMSRT,H*",
-    "09.$PXEMSRT,S*",       "10.$PXEMSRT,X*",       "11.$PXEMQVR,M*", "12.$PXEMQVR,A*",
-    "13.$PXEMQVR,N*",       "14.$PXEMQVR,R*",       "15.$PXEMQVR,U*", "16.$PXEMSLP*",
-    "17.$PXEMQVR*",         "18.$PXEMQTR,AQAS*",    "19.$PXEMQVR,V*",
-};
 
 namespace {
 
@@ -122,7 +115,7 @@ QStringList ToQStrings(const std::vector<std::string>& items) {
     return list;
 }
 
-void OpenView(bool& open, QWidget* (*create)()) {
+template <typename Create> void OpenView(bool& open, Create create) {
     // A window of this kind exists already: leave it where it is.
     if (open)
         return;
@@ -333,8 +326,8 @@ void TMainForm::BuildControlStrip(QWidget* strip) {
 
     Cmd_ComboBox = MakeComboBox(strip, "Cmd_ComboBox", 352, 64, 441, kRed);
     QStringList commands;
-    for (const char* item : kCommandItems)
-        commands << QString::fromLatin1(item);
+    for (const CommandHelpText& command : ReceiverCommandTable)
+        commands << QString::fromLatin1(command.item);
     SetBoxItems(Cmd_ComboBox, commands, QStringLiteral("02.$PXEMSNM,0119,01*"));
     // Only the user's changes cancel a pending warm restart.
     connect(Cmd_ComboBox, &QComboBox::activated, this, [this] { commands_->Cmd_ComboBoxChange(); });
@@ -481,7 +474,7 @@ void TMainForm::SatelliteSpeedButtonClick() {
     OpenView(SatelliteOpen, CreateSatelliteForm);
 }
 void TMainForm::HelpBitBtnClick() {
-    OpenView(HelpOpen, CreateHelpForm);
+    OpenView(HelpOpen, [] { return CreateHelpForm(ReceiverCommandTable); });
 }
 void TMainForm::HelpAbout() {
     ShowAboutBox(this);

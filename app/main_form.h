@@ -114,6 +114,3 @@ private:
 
 // The application's main window while it exists.
 extern TMainForm* MainForm;
-
-// The items of the command box (and of the help window's list).
-extern const char* const kCommandItems[19];

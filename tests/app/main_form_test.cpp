@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -18,6 +19,7 @@
 #include "gps_thread.h"
 #include "main_trace.h"
 #include "program_flags.h"
+#include "receiver_command_table.h"
 #include "recording_notifier.h"
 #include "test_support.h"
 
@@ -140,6 +142,26 @@ TEST_F(MainFormTest, StripsHoldEveryControlWithItsStartState) {
     EXPECT_EQ(Find<QLineEdit>("AltitudeEdit")->text(), "100");
     EXPECT_EQ(Find<QLineEdit>("AltitudeEdit")->maxLength(), 5);
     EXPECT_FALSE(form.ShowTimer->isActive());
+}
+
+TEST_F(MainFormTest, CommandBoxAndHelpWindowListTheSameCommands) {
+    QComboBox* command = Find<QComboBox>("Cmd_ComboBox");
+    ASSERT_EQ(command->count(), kReceiverCommandCount);
+    for (int i = 0; i < kReceiverCommandCount; ++i)
+        EXPECT_EQ(command->itemText(i), QString::fromLatin1(ReceiverCommandTable[i].item));
+    EXPECT_EQ(command->itemText(15), "16.$PXEMSLP*");
+
+    QTest::mouseClick(Find<QPushButton>("HelpBitBtn"), Qt::LeftButton);
+    ASSERT_TRUE(HelpOpen);
+    QPlainTextEdit* memo = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == "Help")
+            memo = w->findChild<QPlainTextEdit*>();
+    ASSERT_NE(memo, nullptr);
+    const QStringList lines = memo->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), command->count());
+    for (int i = 0; i < command->count(); ++i)
+        EXPECT_TRUE(lines[i].startsWith(command->itemText(i) + '\t')) << lines[i].toStdString();
 }
 
 TEST_F(MainFormTest, MenusAndTheirStartMarks) {
