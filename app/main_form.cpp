@@ -23,8 +23,6 @@
 #include "tool_glyphs.h"
 #include "views.h"
 
-TMainForm* MainForm = nullptr;
-
 namespace {
 
 // Colours of the design (0x00BBGGRR there).
@@ -128,7 +126,6 @@ template <typename Create> void OpenView(bool& open, Create create) {
 } // namespace
 
 TMainForm::TMainForm(SystemClock* clock) {
-    MainForm = this;
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("."));
     // The design's Windows fonts, by their closest metric twins here.
@@ -178,10 +175,7 @@ TMainForm::TMainForm(SystemClock* clock) {
     setWindowState(Qt::WindowMaximized);
 }
 
-TMainForm::~TMainForm() {
-    if (MainForm == this)
-        MainForm = nullptr;
-}
+TMainForm::~TMainForm() = default;
 
 void TMainForm::BuildToolStrip(QWidget* strip) {
     auto* speedBar = new QWidget(strip);

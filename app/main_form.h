@@ -111,6 +111,3 @@ private:
     QPushButton* SendBitBtn = nullptr;
     QMenu* lineMenus_[4] = {};
 };
-
-// The application's main window while it exists.
-extern TMainForm* MainForm;

@@ -6,8 +6,3 @@
 
 // Set up when the main window is first shown, closed by StopConnection.
 TraceFile& MainTrace();
-
-// On once "MainLog.txt" was found at the set-up; stays on for the run.
-inline bool MainTraceEnabled() {
-    return MainTrace().switchOn();
-}
