@@ -141,11 +141,19 @@ TMainForm::TMainForm(SystemClock* clock) {
         realClock_ = std::make_unique<RealSystemClock>();
         clock = realClock_.get();
     }
+    // The units know nothing of each other; what one needs of another goes
+    // through the hooks given here.
     status_ = std::make_unique<StatusTimer>(*clock, MainTrace());
     connection_ = std::make_unique<PortConnection>(static_cast<ConnectionWindow&>(*this), *status_,
                                                    MainTrace());
-    commands_ = std::make_unique<CommandSender>(*connection_, *status_, MainTrace());
-    cascade_ = std::make_unique<LocationCascade>(static_cast<LocationBoxes&>(*this), *commands_);
+    SenderLinks links;
+    links.port = [this] { return connection_->PortOpen() ? connection_->MainPortHandle : nullptr; };
+    links.fixSearchRestarted = [this] { status_->RestartFixSearch(); };
+    commands_ = std::make_unique<CommandSender>(std::move(links), MainTrace());
+    cascade_ =
+        std::make_unique<LocationCascade>(static_cast<LocationBoxes&>(*this), [this](bool restart) {
+            commands_->SetRestartBeforeSend(restart);
+        });
 
     ShowTimer = new QTimer(this);
     ShowTimer->setObjectName(QStringLiteral("ShowTimer"));
@@ -282,35 +290,28 @@ void TMainForm::BuildControlStrip(QWidget* strip) {
     for (const char* item : DatumItems)
         datums << QString::fromLatin1(item);
     SetBoxItems(DatumsComboBox, datums, QStringLiteral("Datums"));
-    connect(DatumsComboBox, &QComboBox::activated, this,
-            [this](int index) { cascade_->DatumsComboBoxChange(index); });
+    connect(DatumsComboBox, &QComboBox::activated, this, &TMainForm::DatumsComboBoxChange);
     connect(DatumsComboBox->lineEdit(), &QLineEdit::textEdited, this,
-            [this] { cascade_->DatumsComboBoxChange(-1); });
+            [this] { DatumsComboBoxChange(-1); });
 
     ZoneComboBox = MakeComboBox(strip, "ZoneComboBox", 496, 40, 137, kBlue);
     QStringList zones;
     for (const char* item : ZoneItems)
         zones << QString::fromLatin1(item);
     SetBoxItems(ZoneComboBox, zones, QStringLiteral("Zone"));
-    auto zoneChange = [this] {
-        cascade_->ZoneComboBoxChange(ZoneComboBox->currentText().toStdString());
-    };
-    connect(ZoneComboBox, &QComboBox::activated, this, zoneChange);
-    connect(ZoneComboBox->lineEdit(), &QLineEdit::textEdited, this, zoneChange);
+    connect(ZoneComboBox, &QComboBox::activated, this, &TMainForm::ZoneComboBoxChange);
+    connect(ZoneComboBox->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::ZoneComboBoxChange);
 
     CountryComboBox = MakeComboBox(strip, "CountryComboBox", 640, 40, 145, kBlue);
     CountryComboBox->setEditText(QStringLiteral("Country"));
-    auto countryChange = [this] {
-        cascade_->CountryComboBoxChange(CountryComboBox->currentText().toStdString());
-    };
-    connect(CountryComboBox, &QComboBox::activated, this, countryChange);
-    connect(CountryComboBox->lineEdit(), &QLineEdit::textEdited, this, countryChange);
+    connect(CountryComboBox, &QComboBox::activated, this, &TMainForm::CountryComboBoxChange);
+    connect(CountryComboBox->lineEdit(), &QLineEdit::textEdited, this,
+            &TMainForm::CountryComboBoxChange);
 
     CityComboBox = MakeComboBox(strip, "CityComboBox", 792, 40, 169, kBlue);
     CityComboBox->setEditText(QStringLiteral("City"));
-    connect(CityComboBox, &QComboBox::activated, this, &TMainForm::CityOrAltitudeChange);
-    connect(CityComboBox->lineEdit(), &QLineEdit::textEdited, this,
-            &TMainForm::CityOrAltitudeChange);
+    connect(CityComboBox, &QComboBox::activated, this, &TMainForm::CityComboBoxChange);
+    connect(CityComboBox->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::CityComboBoxChange);
 
     auto* help = new QPushButton(QStringLiteral("HELP"), strip);
     help->setObjectName(QStringLiteral("HelpBitBtn"));
@@ -323,15 +324,13 @@ void TMainForm::BuildControlStrip(QWidget* strip) {
     for (const CommandHelpText& command : ReceiverCommandTable)
         commands << QString::fromLatin1(command.item);
     SetBoxItems(Cmd_ComboBox, commands, QStringLiteral("02.$PXEMSNM,0119,01*"));
-    // Only the user's changes cancel a pending warm restart.
-    connect(Cmd_ComboBox, &QComboBox::activated, this, [this] { commands_->Cmd_ComboBoxChange(); });
-    connect(Cmd_ComboBox->lineEdit(), &QLineEdit::textEdited, this,
-            [this] { commands_->Cmd_ComboBoxChange(); });
+    connect(Cmd_ComboBox, &QComboBox::activated, this, &TMainForm::Cmd_ComboBoxChange);
+    connect(Cmd_ComboBox->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::Cmd_ComboBoxChange);
 
     MakeEdit(strip, "Edit2", 792, 64, 56, "Altitude", true);
     AltitudeEdit = MakeEdit(strip, "AltitudeEdit", 848, 64, 65, "100", false);
     AltitudeEdit->setMaxLength(5);
-    connect(AltitudeEdit, &QLineEdit::textChanged, this, &TMainForm::CityOrAltitudeChange);
+    connect(AltitudeEdit, &QLineEdit::textChanged, this, &TMainForm::CityComboBoxChange);
     MakeEdit(strip, "Edit3", 920, 64, 41, "Meter", true);
 
     SendBitBtn = new QPushButton(QStringLiteral("SEND"), strip);
@@ -424,7 +423,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     formShown_ = true;
     MainTrace().Setup();
-    cascade_->FillLocationLists();
+    cascade_->FillLists();
     SingleSpeedButtonClick();
     NavigationSpeedButtonClick();
     SentenceSpeedButtonClick();
@@ -449,7 +448,7 @@ void TMainForm::FormClose() {
 }
 
 void TMainForm::ShowTimerTimer() {
-    status_->ShowTimerTimer(*this);
+    status_->Tick(*this);
 }
 
 void TMainForm::SentenceSpeedButtonClick() {
@@ -501,21 +500,38 @@ void TMainForm::StartComSpeedButtonClick() {
 }
 
 void TMainForm::SetUTCTimeSpeedButtonClick() {
-    ApplyLook(SetUTCTimeSpeedButton, status_->SetUTCTimeSpeedButtonClick());
+    ApplyLook(SetUTCTimeSpeedButton, status_->ToggleClockSetting());
 }
 
 void TMainForm::SoundSpeedButtonClick() {
-    ApplyLook(SoundSpeedButton, status_->SoundSpeedButtonClick());
+    ApplyLook(SoundSpeedButton, status_->ToggleSound());
 }
 
 void TMainForm::SendBitBtnClick() {
-    commands_->SendBitBtnClick(Cmd_ComboBox->currentText().toLatin1().toStdString());
+    commands_->Send(Cmd_ComboBox->currentText().toLatin1().toStdString());
 }
 
-void TMainForm::CityOrAltitudeChange() {
-    cascade_->CityComboBoxChange(CityComboBox->currentText().toStdString(),
-                                 CountryComboBox->currentText().toStdString(),
-                                 AltitudeEdit->text().toStdString());
+void TMainForm::DatumsComboBoxChange(int index) {
+    cascade_->DatumChanged(index);
+}
+
+void TMainForm::ZoneComboBoxChange() {
+    cascade_->ZoneChanged(ZoneComboBox->currentText().toStdString());
+}
+
+void TMainForm::CountryComboBoxChange() {
+    cascade_->CountryChanged(CountryComboBox->currentText().toStdString());
+}
+
+void TMainForm::CityComboBoxChange() {
+    cascade_->PlaceChanged(CityComboBox->currentText().toStdString(),
+                           CountryComboBox->currentText().toStdString(),
+                           AltitudeEdit->text().toStdString());
+}
+
+void TMainForm::Cmd_ComboBoxChange() {
+    // Only the user's changes cancel a pending warm restart.
+    commands_->SetRestartBeforeSend(false);
 }
 
 int TMainForm::SelectedPortIndex() const {

@@ -4,5 +4,5 @@
 
 #include "trace_file.h"
 
-// Set up when the main window is first shown, closed by StopConnection.
+// Set up when the main window is first shown, closed when the connection stops.
 TraceFile& MainTrace();

@@ -11,8 +11,10 @@
 #include <QTest>
 #include <QToolButton>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <mutex>
 
 #include "app_fakes.h"
 #include "close_on_signal.h"
@@ -20,6 +22,7 @@
 #include "main_trace.h"
 #include "program_flags.h"
 #include "receiver_command_table.h"
+#include "receiver_state.h"
 #include "recording_notifier.h"
 #include "test_support.h"
 
@@ -49,6 +52,38 @@ QMenu* TopMenu(QMainWindow& form, const QString& title) {
     return nullptr;
 }
 
+// A line-setting menu under "Tools" by its title, and one of its items.
+QMenu* ToolsMenu(QMainWindow& form, const QString& title) {
+    for (QAction* action : TopMenu(form, "Tools")->actions()) {
+        if (action->text() == title)
+            return action->menu();
+    }
+    return nullptr;
+}
+QAction* MenuItem(QMenu* menu, const QString& text) {
+    for (QAction* action : menu->actions()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+QStringList Checked(QMenu* menu) {
+    QStringList marks;
+    for (QAction* action : menu->actions())
+        if (action->isChecked())
+            marks << action->text();
+    return marks;
+}
+
+// The receiver state as a stored batch leaves it.
+void StoreReceiverState(char rmcStatus, const char* utcTime = "") {
+    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
+    ReceiverState& state = SharedReceiverState();
+    state = ReceiverState{};
+    state.Rmc.Status[0] = rmcStatus;
+    std::strncpy(state.Gga.UtcTime, utcTime, sizeof state.Gga.UtcTime - 1);
+}
+
 void ChooseItem(QComboBox* box, const QString& text) {
     const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     ASSERT_GE(index, 0) << text.toStdString();
@@ -72,7 +107,23 @@ protected:
     }
     ~MainFormTest() override {
         form.close();
+        // No receive loop outlives its test.
+        EXPECT_TRUE(WaitForReceiveLoops(5000));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        StoreReceiverState('\0');
+        FixAcquired = false;
+    }
+
+    // SEND with no port: an armed warm restart still starts the fix search
+    // over before the sender finds no port, so the fix flag tells whether
+    // one was armed.
+    bool SendWouldRestartFirst() {
+        FixAcquired = true;
+        QTest::mouseClick(Find<QPushButton>("SendBitBtn"), Qt::LeftButton);
+        EXPECT_EQ(notifier.shown.back().text, "Select Com Port To Start");
+        const bool armed = !FixAcquired;
+        FixAcquired = false;
+        return armed;
     }
 
     template <typename T> T* Find(const char* name) {
@@ -177,22 +228,44 @@ TEST_F(MainFormTest, MenusAndTheirStartMarks) {
             visible << a->text();
     EXPECT_EQ(visible, QStringList{"Baud Rate"});
 
-    auto checked = [this](LineMenu menu) {
-        QStringList marks;
-        for (QAction* a : form.LineSettingMenu(menu)->actions())
-            if (a->isChecked())
-                marks << a->text();
-        return marks;
-    };
-    EXPECT_TRUE(checked(LineMenu::BaudRate).isEmpty());
-    EXPECT_EQ(checked(LineMenu::StopBits), QStringList{"1 stop bit"});
-    EXPECT_EQ(checked(LineMenu::Parity), QStringList{"No Parity"});
-    EXPECT_EQ(checked(LineMenu::DataBits), QStringList{"8 Bits"});
+    QMenu* baud = ToolsMenu(form, "Baud Rate");
+    ASSERT_NE(baud, nullptr);
+    EXPECT_EQ(ActionTexts(baud),
+              (QStringList{"1200 bps", "2400 bps", "4800 bps", "9600 bps", "14400 bps", "19200 bps",
+                           "38400 bps", "57600 bps", "115200 bps"}));
+    EXPECT_EQ(ActionTexts(ToolsMenu(form, "Stop Bits")),
+              (QStringList{"1 stop bit", "1.5 stop bits", "2 stop bits"}));
+    EXPECT_EQ(
+        ActionTexts(ToolsMenu(form, "Parity")),
+        (QStringList{"Even Parity", "No Parity", "Odd Parity", "Mark Parity", "Space Parity"}));
+    EXPECT_EQ(ActionTexts(ToolsMenu(form, "Data Bits")),
+              (QStringList{"5 Bits", "6 Bits", "7 Bits", "8 Bits"}));
+
+    EXPECT_TRUE(Checked(baud).isEmpty());
+    EXPECT_EQ(Checked(ToolsMenu(form, "Stop Bits")), QStringList{"1 stop bit"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Parity")), QStringList{"No Parity"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Data Bits")), QStringList{"8 Bits"});
 
     form.FormShow(); // no settings file
-    EXPECT_EQ(checked(LineMenu::BaudRate), QStringList{"9600 bps"});
-    form.LineMenuAction(LineMenu::BaudRate, "19200 bps")->trigger();
-    EXPECT_EQ(checked(LineMenu::BaudRate), QStringList{"19200 bps"});
+    EXPECT_EQ(Checked(baud), QStringList{"9600 bps"});
+    MenuItem(baud, "19200 bps")->trigger();
+    EXPECT_EQ(Checked(baud), QStringList{"19200 bps"});
+    MenuItem(ToolsMenu(form, "Parity"), "Odd Parity")->trigger();
+    EXPECT_EQ(Checked(ToolsMenu(form, "Parity")), QStringList{"Odd Parity"});
+}
+
+TEST_F(MainFormTest, SettingsFileMarksItsItemsAndStartsItsPort) {
+    PtyPort port(4);
+    WriteFileBytes("Quillmar.aon", "3 4,3,1,2,");
+    form.FormShow();
+    EXPECT_EQ(Checked(ToolsMenu(form, "Baud Rate")), QStringList{"38400 bps"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Stop Bits")), (QStringList{"1 stop bit", "2 stop bits"}))
+        << "the form's own start mark stays";
+    EXPECT_EQ(Find<QComboBox>("ComPortComboBox")->currentText(), "COM_4");
+    EXPECT_TRUE(port.HeldByProgram());
+    EXPECT_EQ(port.Speed(), B38400);
+    EXPECT_TRUE(form.ShowTimer->isActive());
+    EXPECT_TRUE(notifier.shown.empty());
 }
 
 TEST_F(MainFormTest, FirstShowingOpensTheSixViewsAndFillsTheLists) {
@@ -203,7 +276,8 @@ TEST_F(MainFormTest, FirstShowingOpensTheSixViewsAndFillsTheLists) {
     EXPECT_FALSE(FileExists("MainLog.txt"));
     EXPECT_FALSE(FileExists("Quillmar.aon"));
     EXPECT_TRUE(notifier.shown.empty());
-    EXPECT_FALSE(form.Connection().PortOpen());
+    EXPECT_FALSE(form.ShowTimer->isActive());
+    EXPECT_EQ(ReceiveLoopThreads(), 0);
 
     QComboBox* countries = Find<QComboBox>("CountryComboBox");
     QComboBox* cities = Find<QComboBox>("CityComboBox");
@@ -257,34 +331,35 @@ TEST_F(MainFormTest, CascadeNarrowsByZoneAndCountryAndBuildsThePlaceCommand) {
     ChooseItem(countries, "Algeria");
     ChooseItem(cities, "Algiers");
     EXPECT_EQ(command->currentText(), "   $PXEMSTR,SSIP,0.642,0.053,100,-1*");
-    EXPECT_TRUE(form.Commands().RestartBeforeSend);
+    EXPECT_TRUE(SendWouldRestartFirst());
+    EXPECT_TRUE(SendWouldRestartFirst()) << "a SEND without a port keeps it armed";
 
-    // The altitude rebuilds the command; a text that is no number leaves it be.
+    // The altitude rebuilds the command; a text that is no number leaves the
+    // command and the armed restart be.
     QLineEdit* altitude = Find<QLineEdit>("AltitudeEdit");
     altitude->setText("-25");
     EXPECT_EQ(command->currentText(), "   $PXEMSTR,SSIP,0.642,0.053,-25,-1*");
-    form.Commands().RestartBeforeSend = false;
+    notifier.shown.clear();
     altitude->setText("1a");
     EXPECT_EQ(command->currentText(), "   $PXEMSTR,SSIP,0.642,0.053,-25,-1*");
-    EXPECT_FALSE(form.Commands().RestartBeforeSend);
     ASSERT_EQ(notifier.shown.size(), 1u);
     EXPECT_EQ(notifier.shown[0].kind, RecordingNotifier::Shown::Error);
     EXPECT_EQ(notifier.shown[0].text, "'1a' is not a valid integer value");
     altitude->setText("");
     EXPECT_EQ(notifier.shown.back().text, "'' is not a valid integer value");
+    EXPECT_TRUE(SendWouldRestartFirst());
     altitude->setText("100");
 
-    // A datum replaces it and cancels the warm restart; SEND has no port.
-    ASSERT_TRUE(form.Commands().RestartBeforeSend);
+    // A datum replaces it and cancels the warm restart.
     ChooseItem(Find<QComboBox>("DatumsComboBox"), "Japan-Tokyo");
     EXPECT_EQ(command->currentText(), "   $PXEMSGS,02,-148,507,685*5C");
-    EXPECT_FALSE(form.Commands().RestartBeforeSend);
+    EXPECT_FALSE(SendWouldRestartFirst());
 
     // Typing into the command box is a user change; placing a city is not.
     ChooseItem(cities, "Algiers");
-    EXPECT_TRUE(form.Commands().RestartBeforeSend);
+    EXPECT_TRUE(SendWouldRestartFirst());
     QTest::keyClicks(command->lineEdit(), "x");
-    EXPECT_FALSE(form.Commands().RestartBeforeSend);
+    EXPECT_FALSE(SendWouldRestartFirst());
 }
 
 TEST_F(MainFormTest, NoneFindsThePlaceOfTheChosenCountry) {
@@ -354,11 +429,37 @@ TEST_F(MainFormTest, TogglesShowTheirStateOnTheButtons) {
     EXPECT_EQ(time->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
     EXPECT_EQ(sound->toolTip(), "make Sound When GPS Fixed.");
     EXPECT_TRUE(sound->font().strikeOut());
-    EXPECT_EQ(form.Status().SetUTCTimeTag, 1);
+    // With a fix, the tick sets the PC clock and beeps.
+    StoreReceiverState('A', "123519.00");
+    form.ShowTimerTimer();
+    EXPECT_EQ(clock.sets.size(), 1u);
+    EXPECT_EQ(notifier.beeps.size(), 1u);
+
     QTest::mouseClick(time, Qt::LeftButton);
     EXPECT_EQ(time->toolTip(), "not modify System Time");
-    EXPECT_EQ(form.Status().SetUTCTimeTag, 0);
-    EXPECT_EQ(form.Status().SoundTag, 1);
+    EXPECT_EQ(time->palette().color(QPalette::ButtonText), QColor(128, 128, 128));
+    form.ShowTimerTimer();
+    EXPECT_EQ(clock.sets.size(), 1u) << "Time is off again";
+    EXPECT_EQ(notifier.beeps.size(), 2u) << "S is still on";
+}
+
+TEST_F(MainFormTest, StopPutsTheFixTimeBackAndARestartCommandTheSearch) {
+    QLineEdit* fixTime = Find<QLineEdit>("FixTimeEdit");
+    StoreReceiverState('V');
+    for (int i = 0; i < 3; ++i)
+        form.ShowTimerTimer();
+    EXPECT_EQ(fixTime->text(), "Fix Time : 00:00:03");
+    QTest::mouseClick(Find<QToolButton>("StopComSpeedButton"), Qt::LeftButton);
+    EXPECT_EQ(fixTime->text(), "Fix Time : 00:00:03") << "the edit keeps its text";
+    StoreReceiverState('A');
+    form.ShowTimerTimer();
+    EXPECT_EQ(fixTime->text(), "Fix Time : 00:00:00");
+    EXPECT_TRUE(FixAcquired);
+
+    // A cold restart gives the fix up at once, port or no port.
+    Find<QComboBox>("Cmd_ComboBox")->setEditText("06.$PXEMSRT,C*");
+    QTest::mouseClick(Find<QPushButton>("SendBitBtn"), Qt::LeftButton);
+    EXPECT_FALSE(FixAcquired);
 }
 
 TEST_F(MainFormTest, TracedSessionOnAPortWritesTheMainLog) {
@@ -370,7 +471,7 @@ TEST_F(MainFormTest, TracedSessionOnAPortWritesTheMainLog) {
     EXPECT_EQ(port.Speed(), B9600);
 
     // A new speed waits for the next start.
-    form.LineMenuAction(LineMenu::BaudRate, "19200 bps")->trigger();
+    MenuItem(ToolsMenu(form, "Baud Rate"), "19200 bps")->trigger();
     EXPECT_EQ(port.Speed(), B9600);
     form.ShowTimerTimer();
     EXPECT_TRUE(Find<QLineEdit>("CurrentTimeEdit")->text().startsWith("Current Time : "));
@@ -400,14 +501,18 @@ TEST_F(MainFormTest, TracedSessionOnAPortWritesTheMainLog) {
 }
 
 TEST_F(MainFormTest, TerminationSignalClosesLikeTheCloseButton) {
+    PtyPort port(3);
+    WriteFileBytes("Quillmar.aon", "2 1,3,1,0,");
     CloseOnTerminationSignals(&form);
     form.FormShow();
     form.show();
     ASSERT_TRUE(form.isVisible());
-    form.Status().FixTimeClock = {0, 0, 9};
+    ASSERT_TRUE(port.HeldByProgram());
     ASSERT_EQ(raise(SIGTERM), 0);
     ASSERT_TRUE(ProcessEventsUntil([this] { return !form.isVisible(); }, 5000));
-    EXPECT_EQ(form.Status().FixTimeClock.Seconds, 0) << "StopConnection ran";
+    EXPECT_FALSE(port.HeldByProgram()) << "the connection was stopped";
+    EXPECT_FALSE(form.ShowTimer->isActive());
+    EXPECT_TRUE(WaitForReceiveLoops(5000));
     EXPECT_EQ(VisibleViews(), 0);
 }
 
