@@ -144,10 +144,11 @@ TMainForm::TMainForm(SystemClock* clock) {
     // The units know nothing of each other; what one needs of another goes
     // through the hooks given here.
     status_ = std::make_unique<StatusTimer>(*clock, MainTrace());
-    connection_ = std::make_unique<PortConnection>(static_cast<ConnectionWindow&>(*this), *status_,
-                                                   MainTrace());
+    connection_ =
+        std::make_unique<PortConnection>(static_cast<ConnectionWindow&>(*this), MainTrace(),
+                                         [this] { status_->ResetFixTimeClock(); });
     SenderLinks links;
-    links.port = [this] { return connection_->PortOpen() ? connection_->MainPortHandle : nullptr; };
+    links.port = [this] { return connection_->Port(); };
     links.fixSearchRestarted = [this] { status_->RestartFixSearch(); };
     commands_ = std::make_unique<CommandSender>(std::move(links), MainTrace());
     cascade_ =
@@ -404,7 +405,7 @@ void TMainForm::LineMenuClick(LineMenu menu, QAction* item) {
         for (QAction* action : LineSettingMenu(menu)->actions())
             action->setChecked(false);
         item->setChecked(true);
-        connection_->LineMenuClick(menu, item->text().toStdString());
+        connection_->ChooseLineItem(menu, item->text().toStdString());
     } catch (const std::exception&) {
         CurrentNotifier().ShowMessage(QStringLiteral("Exception handling error."));
     }
@@ -439,7 +440,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
-    connection_->StopConnection();
+    connection_->Stop();
     // The views go with the main window; each closes its own files.
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this && window->isVisible() && qobject_cast<QMenu*>(window) == nullptr)
@@ -474,7 +475,7 @@ void TMainForm::HelpAbout() {
 }
 
 void TMainForm::ComPortComboBoxChange() {
-    connection_->StartConnection();
+    connection_->Start();
 }
 
 void TMainForm::PortTextEdited(const QString& text) {
@@ -492,11 +493,11 @@ void TMainForm::PortTextEdited(const QString& text) {
 
 void TMainForm::StopComSpeedButtonClick() {
     StartComSpeedButton->setEnabled(true);
-    connection_->StopConnection();
+    connection_->Stop();
 }
 
 void TMainForm::StartComSpeedButtonClick() {
-    connection_->StartConnection();
+    connection_->Start();
 }
 
 void TMainForm::SetUTCTimeSpeedButtonClick() {

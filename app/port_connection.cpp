@@ -1,155 +1,150 @@
 #include "port_connection.h"
 
 #include <QString>
+#include <optional>
 
 #include "notifier.h"
 #include "settings_file.h"
 #include "status_code_name.h"
-#include "status_timer.h"
 #include "trace_file.h"
 
 namespace {
 
-bool HandleOpen(HANDLE handle) {
-    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+void ShowStatusMessage(int status) {
+    char text[32];
+    StatusCodeName(status, text);
+    CurrentNotifier().ShowMessage(QString::fromLatin1(text));
 }
 
 } // namespace
 
-PortConnection::PortConnection(ConnectionWindow& window, StatusTimer& status, TraceFile& trace)
-    : window_(window), status_(status), trace_(trace) {}
+PortConnection::PortConnection(ConnectionWindow& window, TraceFile& trace,
+                               std::function<void()> stopped)
+    : window_(window), trace_(trace), stopped_(std::move(stopped)) {}
 
-// The port and the thread belong to the program's run: closing the window
-// runs StopConnection before this, and a test that forgets it still must not
-// leave a loop reading a port that nobody will close.
+// The port and the loop belong to the program's run: closing the window
+// stops the connection before this, and a test that forgets it still must
+// not leave a loop reading a port that nobody will close.
 PortConnection::~PortConnection() {
-    StopReceiveThread();
-    if (PortOpen())
-        RsClose_WIN(MainPortHandle);
+    StopReceiveLoop();
+    if (state_ != ConnectionState::Idle)
+        RsClose_WIN(handle_);
 }
 
-bool PortConnection::PortOpen() const {
-    return HandleOpen(MainPortHandle);
+void PortConnection::Enter(ConnectionState next, HANDLE handle) {
+    state_ = next;
+    handle_ = next == ConnectionState::Idle ? nullptr : handle;
 }
 
-void PortConnection::StopReceiveThread() {
+void PortConnection::StopReceiveLoop() {
     // No waiting here: the loop ends after its cycle, and closing its port
     // makes that cycle's reads fail at once.
-    if (ReceiveThread)
-        ReceiveThread->requestInterruption();
-    ReceiveThread.clear();
+    if (receiveLoop_)
+        receiveLoop_->requestInterruption();
+    receiveLoop_.clear();
 }
 
-void PortConnection::ShowStatus() {
-    StatusCodeName(LastPortStatus, StatusText);
-    CurrentNotifier().ShowMessage(QString::fromLatin1(StatusText));
-}
-
-void PortConnection::StartConnection() {
+void PortConnection::Start() {
     window_.SetGoEnabled(false);
-    StopReceiveThread();
-    if (PortOpen()) {
-        LastPortStatus = RsClose_WIN(MainPortHandle);
-        MainPortHandle = nullptr;
+    StopReceiveLoop();
+    // The port held goes whatever its close says: another one follows.
+    if (state_ != ConnectionState::Idle) {
+        RsClose_WIN(handle_);
+        Enter(ConnectionState::Idle);
     }
 
     const int portIndex = window_.SelectedPortIndex();
-    LastPortStatus = SetComPort_WIN(portIndex + 1, PortName);
-    if (LastPortStatus != 0) {
-        ShowStatus();
+    char portName[10] = {};
+    int status = SetComPort_WIN(portIndex + 1, portName);
+    if (status != 0) {
+        ShowStatusMessage(status);
         return;
     }
-    LastPortStatus = InitRs232_WIN(PortName, &MainPortHandle, static_cast<unsigned>(BaudRateCode),
-                                   DataBitsCode, static_cast<unsigned>(ParityCode), StopBitsCode);
-    if (LastPortStatus != 0) {
-        ShowStatus();
+    HANDLE opened = nullptr;
+    status = InitRs232_WIN(portName, &opened, static_cast<unsigned>(codes_.baudRate),
+                           codes_.dataBits, static_cast<unsigned>(codes_.parity), codes_.stopBits);
+    if (status != 0) {
+        if (opened != nullptr && opened != INVALID_HANDLE_VALUE)
+            Enter(ConnectionState::Refused, opened);
+        ShowStatusMessage(status);
         window_.SetShowTimerEnabled(false);
         return;
     }
+    Enter(ConnectionState::Open, opened);
 
     SaveSettings(portIndex);
-
     trace_.Line("Use Thread To Receive!!!\r\n");
     // The new loop copies the handle into Com_SR_Buf itself once the old loop
     // has ended, so only one loop ever uses Com_SR_Buf and the state.
-    ReceiveThread = new TavrelGpsThread(MainPortHandle);
+    receiveLoop_ = new TavrelGpsThread(handle_);
     window_.SetShowTimerEnabled(true);
 }
 
-void PortConnection::StopConnection() {
-    StopReceiveThread();
+void PortConnection::Stop() {
+    StopReceiveLoop();
     trace_.Close();
-    if (PortOpen()) {
-        LastPortStatus = RsClose_WIN(MainPortHandle);
-        if (LastPortStatus != 0) {
-            // The handle stays, so that the next start or stop tries again.
-            StatusCodeName(LastPortStatus, StatusText);
-            CurrentNotifier().MessageBox(QString::fromLatin1(StatusText),
-                                         QStringLiteral("Quillmar Skyvane"));
+    if (state_ != ConnectionState::Idle) {
+        const int status = RsClose_WIN(handle_);
+        if (status == 0) {
+            Enter(ConnectionState::Idle);
         } else {
-            MainPortHandle = nullptr;
+            Enter(ConnectionState::CloseFailed, handle_);
+            char text[32];
+            StatusCodeName(status, text);
+            CurrentNotifier().MessageBox(QString::fromLatin1(text),
+                                         QStringLiteral("Quillmar Skyvane"));
         }
     }
-    status_.ResetFixTimeClock();
+    stopped_();
     window_.SetShowTimerEnabled(false);
 }
 
-int32_t PortConnection::LineMenuClick(LineMenu menu, const std::string& caption) {
+void PortConnection::ChooseLineItem(LineMenu menu, const std::string& caption) {
     const int32_t code = LineMenuCode(menu, caption);
-    const char* format = "";
+    const char* name = "";
     switch (menu) {
     case LineMenu::BaudRate:
-        BaudRateCode = code;
-        format = "%s By Set, iBaudRate = %d\r\n";
+        codes_.baudRate = code;
+        name = "iBaudRate";
         break;
     case LineMenu::StopBits:
-        StopBitsCode = code;
-        format = "%s By Set, iStopBits = %d\r\n";
+        codes_.stopBits = code;
+        name = "iStopBits";
         break;
     case LineMenu::Parity:
-        ParityCode = code;
-        format = "%s By Set, iParity = %d\r\n";
+        codes_.parity = code;
+        name = "iParity";
         break;
     case LineMenu::DataBits:
-        DataBitsCode = code;
-        format = "%s By Set, iDataBits = %d\r\n";
+        codes_.dataBits = code;
+        name = "iDataBits";
         break;
     }
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    trace_.Line(format, caption.c_str(), static_cast<int>(code));
-#pragma GCC diagnostic pop
-    return code;
+    trace_.Line("%s By Set, %s = %d\r\n", caption.c_str(), name, static_cast<int>(code));
 }
 
-void PortConnection::SetMenuCheckedClick() {
-    window_.MarkLineItem(LineMenu::BaudRate, BaudRateCode);
-    window_.MarkLineItem(LineMenu::DataBits, DataBitsCode);
-    window_.MarkLineItem(LineMenu::Parity, ParityCode);
-    window_.MarkLineItem(LineMenu::StopBits, StopBitsCode);
+void PortConnection::MarkLineCodes() {
+    window_.MarkLineItem(LineMenu::BaudRate, codes_.baudRate);
+    window_.MarkLineItem(LineMenu::DataBits, codes_.dataBits);
+    window_.MarkLineItem(LineMenu::Parity, codes_.parity);
+    window_.MarkLineItem(LineMenu::StopBits, codes_.stopBits);
 }
 
 void PortConnection::LoadSettings() {
     const std::optional<UserSettings> settings = ReadSettingsFile();
     if (!settings) {
         // First start: the start values, marked; no port is opened.
-        SetMenuCheckedClick();
+        MarkLineCodes();
         return;
     }
-    BaudRateCode = settings->codes.baudRate;
-    DataBitsCode = settings->codes.dataBits;
-    ParityCode = settings->codes.parity;
-    StopBitsCode = settings->codes.stopBits;
-
+    codes_ = settings->codes;
     window_.SelectPortIndex(settings->portIndex);
-    SetMenuCheckedClick();
-    StartConnection();
+    MarkLineCodes();
+    Start();
 }
 
-bool PortConnection::SaveSettings(int portIndex) {
-    if (WriteSettingsFile({portIndex, {BaudRateCode, DataBitsCode, ParityCode, StopBitsCode}}))
-        return true;
-    CurrentNotifier().MessageBox(QStringLiteral("Can not Save User Setting"),
-                                 QStringLiteral("Quillmar"));
-    return false;
+void PortConnection::SaveSettings(int portIndex) {
+    if (!WriteSettingsFile({portIndex, codes_}))
+        CurrentNotifier().MessageBox(QStringLiteral("Can not Save User Setting"),
+                                     QStringLiteral("Quillmar"));
 }
