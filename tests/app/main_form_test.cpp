@@ -1,5 +1,6 @@
 #include "main_form.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -138,61 +140,192 @@ protected:
     TMainForm form{&clock};
 };
 
-TEST_F(MainFormTest, StripsHoldEveryControlWithItsStartState) {
+// The controls of the three rows (tools, then the two rows of the control
+// strip), left to right as the window shows them.
+const std::vector<const char*> kRows[] = {
+    {"SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4", "SpeedButton5",
+     "SentenceSpeedButton", "NavigationSpeedButton", "SingleSpeedButton", "RoadmapSpeedButton",
+     "SatelliteSpeedButton", "StopComSpeedButton", "StartComSpeedButton", "SetUTCTimeSpeedButton",
+     "SoundSpeedButton", "AboutSpeedButton"},
+    {"ComPortComboBox", "CurrentTimeEdit", "DatumsComboBox", "ZoneComboBox", "CountryComboBox",
+     "CityComboBox", "HelpBitBtn"},
+    {"FixTimeEdit", "Cmd_ComboBox", "Edit2", "AltitudeEdit", "Edit3", "SendBitBtn"},
+};
+
+// Where a widget lies in the window.
+QRect InForm(const QWidget* widget, const QWidget& form) {
+    return QRect(widget->mapTo(&form, QPoint(0, 0)), widget->size());
+}
+
+bool IsOrInside(const QWidget* widget, const QWidget* ancestor) {
+    for (; widget != nullptr; widget = widget->parentWidget())
+        if (widget == ancestor)
+            return true;
+    return false;
+}
+
+TEST_F(MainFormTest, ControlsLieSideBySideInTheStripInTheirOrder) {
     EXPECT_EQ(form.windowTitle(), ".");
     EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
+    const QImage shown = form.grab().toImage();
+    ASSERT_EQ(shown.size(), form.size());
+    const QWidget* strip = Find<QWidget>("ComPortComboBox")->parentWidget();
+    const QRect stripRect = InForm(strip, form);
+    EXPECT_TRUE(form.rect().contains(stripRect));
+
+    std::vector<QWidget*> all;
+    int rowBottom = -1;
+    for (const std::vector<const char*>& names : kRows) {
+        std::vector<QWidget*> row;
+        for (const char* name : names) {
+            QWidget* control = Find<QWidget>(name);
+            ASSERT_NE(control, nullptr);
+            row.push_back(control);
+        }
+        // Left to right in this order, and the rows one below the other.
+        for (std::size_t i = 1; i < row.size(); ++i)
+            EXPECT_LT(InForm(row[i - 1], form).center().x(), InForm(row[i], form).center().x())
+                << names[i - 1] << " | " << names[i];
+        int top = INT_MAX, bottom = -1;
+        for (const QWidget* control : row) {
+            top = std::min(top, InForm(control, form).top());
+            bottom = std::max(bottom, InForm(control, form).bottom());
+        }
+        EXPECT_GT(top, rowBottom) << names[0];
+        rowBottom = bottom;
+        all.insert(all.end(), row.begin(), row.end());
+    }
+
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::string name = all[i]->objectName().toStdString();
+        const QRect rect = InForm(all[i], form);
+        EXPECT_TRUE(all[i]->isVisibleTo(&form)) << name;
+        EXPECT_TRUE(stripRect.contains(rect)) << name << " leaves the strip";
+        // What is under its middle is the control itself, not a neighbour on top of it.
+        EXPECT_TRUE(IsOrInside(form.childAt(rect.center()), all[i])) << name;
+        // Something is drawn there: not one flat colour.
+        const QImage part = shown.copy(rect);
+        bool drawn = false;
+        for (int y = 0; y < part.height() && !drawn; ++y)
+            for (int x = 0; x < part.width() && !drawn; ++x)
+                drawn = part.pixel(x, y) != part.pixel(0, 0);
+        EXPECT_TRUE(drawn) << name;
+        // Neighbours may share a one-pixel edge, as the tool buttons do; none covers another.
+        for (std::size_t j = i + 1; j < all.size(); ++j) {
+            const QRect common = rect & InForm(all[j], form);
+            EXPECT_TRUE(common.isEmpty() || common.width() == 1 || common.height() == 1)
+                << name << " and " << all[j]->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(MainFormTest, ControlsShowTheirStartTextsHintsAndStates) {
     const struct {
         const char* name;
-        int x;
         const char* text;
         bool enabled;
         const char* hint;
     } buttons[] = {
-        {"SpeedButton1", 8, "", false, ""},
-        {"SentenceSpeedButton", 136, "", true, ""},
-        {"SatelliteSpeedButton", 232, "", true, "Satellite"},
-        {"StopComSpeedButton", 264, "stop", true, ""},
-        {"StartComSpeedButton", 288, "GO", false, ""},
-        {"SetUTCTimeSpeedButton", 312, "Time", true, "not modify System Time"},
-        {"SoundSpeedButton", 336, "S", true, "not notify when GPS Fixed."},
-        {"AboutSpeedButton", 392, "", true, "About"},
+        {"SpeedButton1", "", false, ""},
+        {"SpeedButton5", "", false, ""},
+        {"SentenceSpeedButton", "", true, ""},
+        {"SatelliteSpeedButton", "", true, "Satellite"},
+        {"StopComSpeedButton", "stop", true, ""},
+        {"StartComSpeedButton", "GO", false, ""},
+        {"SetUTCTimeSpeedButton", "Time", true, "not modify System Time"},
+        {"SoundSpeedButton", "S", true, "not notify when GPS Fixed."},
+        {"AboutSpeedButton", "", true, "About"},
+        {"HelpBitBtn", "HELP", true, ""},
+        {"SendBitBtn", "SEND", true, ""},
     };
     for (const auto& b : buttons) {
-        QToolButton* button = Find<QToolButton>(b.name);
+        QAbstractButton* button = Find<QAbstractButton>(b.name);
         ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->geometry(), QRect(b.x, 4, 25, 25)) << b.name;
         EXPECT_EQ(button->text(), b.text) << b.name;
         EXPECT_EQ(button->isEnabled(), b.enabled) << b.name;
         EXPECT_EQ(button->toolTip(), b.hint) << b.name;
     }
-    const QFont s = Find<QToolButton>("SoundSpeedButton")->font();
-    EXPECT_TRUE(s.bold() && s.italic() && s.strikeOut());
+    // The pictures of the tool buttons without a text.
+    for (const char* name : {"SpeedButton1", "SentenceSpeedButton", "AboutSpeedButton"})
+        EXPECT_FALSE(Find<QToolButton>(name)->icon().isNull()) << name;
+    EXPECT_EQ(Find<QToolButton>("AboutSpeedButton")->statusTip(), "About");
+    const QFont sound = Find<QToolButton>("SoundSpeedButton")->font();
+    EXPECT_TRUE(sound.bold() && sound.italic() && sound.strikeOut());
+    EXPECT_TRUE(Find<QToolButton>("StartComSpeedButton")->font().bold());
+    EXPECT_TRUE(Find<QToolButton>("StopComSpeedButton")->font().bold());
+    EXPECT_EQ(Find<QToolButton>("StopComSpeedButton")->palette().color(QPalette::ButtonText),
+              QColor(0, 0, 255));
+    EXPECT_EQ(Find<QPushButton>("SendBitBtn")->palette().color(QPalette::ButtonText),
+              QColor(0, 0, 255));
+    EXPECT_EQ(Find<QPushButton>("HelpBitBtn")->palette().color(QPalette::ButtonText),
+              QColor(0, 128, 0));
 
     const struct {
         const char* name;
-        int x, y;
         const char* text;
         int items;
     } boxes[] = {
-        {"ComPortComboBox", 8, 40, "Com Port Select", 9},
-        {"DatumsComboBox", 352, 40, "Datums", 19},
-        {"ZoneComboBox", 496, 40, "Zone", 9},
-        {"CountryComboBox", 640, 40, "Country", 0},
-        {"CityComboBox", 792, 40, "City", 0},
-        {"Cmd_ComboBox", 352, 64, "02.$PXEMSNM,0119,01*", 19},
+        {"ComPortComboBox", "Com Port Select", 9},
+        {"DatumsComboBox", "Datums", 19},
+        {"ZoneComboBox", "Zone", 9},
+        {"CountryComboBox", "Country", 0},
+        {"CityComboBox", "City", 0},
+        {"Cmd_ComboBox", "02.$PXEMSNM,0119,01*", 19},
     };
     for (const auto& b : boxes) {
         QComboBox* box = Find<QComboBox>(b.name);
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->pos(), QPoint(b.x, b.y)) << b.name;
         EXPECT_EQ(box->currentText(), b.text) << b.name;
         EXPECT_EQ(box->count(), b.items) << b.name;
+        EXPECT_TRUE(box->isEditable()) << b.name;
     }
-    EXPECT_EQ(Find<QLineEdit>("CurrentTimeEdit")->text(), "Current Time :");
-    EXPECT_EQ(Find<QLineEdit>("FixTimeEdit")->text(), "Fix Time :");
-    EXPECT_EQ(Find<QLineEdit>("AltitudeEdit")->text(), "100");
+    EXPECT_EQ(Items(Find<QComboBox>("ComPortComboBox")).first(), "COM_1");
+    EXPECT_EQ(Items(Find<QComboBox>("DatumsComboBox"))[2], "Japan-Tokyo");
+    EXPECT_EQ(Items(Find<QComboBox>("ZoneComboBox")).first(), "Africa");
+
+    const struct {
+        const char* name;
+        const char* text;
+        bool readOnly;
+    } edits[] = {
+        {"CurrentTimeEdit", "Current Time :", true},
+        {"FixTimeEdit", "Fix Time :", true},
+        {"Edit2", "Altitude", true},
+        {"AltitudeEdit", "100", false},
+        {"Edit3", "Meter", true},
+    };
+    for (const auto& e : edits) {
+        QLineEdit* edit = Find<QLineEdit>(e.name);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), e.text) << e.name;
+        EXPECT_EQ(edit->isReadOnly(), e.readOnly) << e.name;
+    }
     EXPECT_EQ(Find<QLineEdit>("AltitudeEdit")->maxLength(), 5);
     EXPECT_FALSE(form.ShowTimer->isActive());
+}
+
+TEST_F(MainFormTest, AClickWhereAControlIsShownReachesThatControl) {
+    form.grab(); // lays the window out as it is drawn
+    auto clickAt = [this](const char* name) {
+        const QRect rect = InForm(Find<QWidget>(name), form);
+        QWidget* under = form.childAt(rect.center());
+        ASSERT_NE(under, nullptr) << name;
+        QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(&form, rect.center()));
+    };
+    QToolButton* go = Find<QToolButton>("StartComSpeedButton");
+    QToolButton* time = Find<QToolButton>("SetUTCTimeSpeedButton");
+    clickAt("StartComSpeedButton"); // disabled: nothing happens
+    EXPECT_TRUE(notifier.shown.empty());
+    clickAt("StopComSpeedButton");
+    EXPECT_TRUE(go->isEnabled());
+    clickAt("SetUTCTimeSpeedButton");
+    EXPECT_EQ(time->toolTip(), "modify System Time By GPS UTC Time");
+    clickAt("SendBitBtn");
+    ASSERT_EQ(notifier.shown.size(), 1u);
+    EXPECT_EQ(notifier.shown[0].text, "Select Com Port To Start");
+    clickAt("StartComSpeedButton"); // nothing selected: fails on the number
+    EXPECT_FALSE(go->isEnabled());
+    EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_NUMBER_ERR");
 }
 
 TEST_F(MainFormTest, CommandBoxAndHelpWindowListTheSameCommands) {
