@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "notifier.h"
-#include "receiver_commands.h"
 
 namespace {
 
@@ -84,10 +83,10 @@ const CityRow* FindPlace(std::string_view country, std::string_view city) {
     return FindCity(city);
 }
 
-LocationCascade::LocationCascade(LocationBoxes& boxes, CommandSender& commands)
-    : boxes_(boxes), commands_(commands) {}
+LocationCascade::LocationCascade(LocationBoxes& boxes, RestartBeforeSendSwitch restartBeforeSend)
+    : boxes_(boxes), restartBeforeSend_(std::move(restartBeforeSend)) {}
 
-void LocationCascade::FillLocationLists() {
+void LocationCascade::FillLists() {
     LocationLists lists = AllLocationLists();
     SortLikeListBox(lists.countries);
     SortLikeListBox(lists.cities);
@@ -95,7 +94,7 @@ void LocationCascade::FillLocationLists() {
     boxes_.SetCityItems(lists.cities);
 }
 
-void LocationCascade::ZoneComboBoxChange(const std::string& zone) {
+void LocationCascade::ZoneChanged(const std::string& zone) {
     boxes_.SetCountryItems({});
     boxes_.SetCityItems({});
     boxes_.SetCountryText("Country");
@@ -107,7 +106,7 @@ void LocationCascade::ZoneComboBoxChange(const std::string& zone) {
     boxes_.SetCityItems(lists.cities);
 }
 
-void LocationCascade::CountryComboBoxChange(const std::string& country) {
+void LocationCascade::CountryChanged(const std::string& country) {
     boxes_.SetCityItems({});
     boxes_.SetCityText("City");
     std::vector<std::string> cities = CountryCities(country);
@@ -115,8 +114,8 @@ void LocationCascade::CountryComboBoxChange(const std::string& country) {
     boxes_.SetCityItems(cities);
 }
 
-void LocationCascade::CityComboBoxChange(const std::string& city, const std::string& country,
-                                         const std::string& altitudeText) {
+void LocationCascade::PlaceChanged(const std::string& city, const std::string& country,
+                                   const std::string& altitudeText) {
     const CityRow* row = FindPlace(country, city);
     if (row == nullptr)
         return;
@@ -128,11 +127,11 @@ void LocationCascade::CityComboBoxChange(const std::string& city, const std::str
         return;
     }
     boxes_.SetCommandText(InitialPositionCommand(*row, *altitude));
-    commands_.RestartBeforeSend = true;
+    restartBeforeSend_(true);
 }
 
-void LocationCascade::DatumsComboBoxChange(int index) {
-    commands_.RestartBeforeSend = false;
+void LocationCascade::DatumChanged(int index) {
+    restartBeforeSend_(false);
     if (index >= 0 && index < kDatumCount)
         boxes_.SetCommandText(DatumCommandTable[index]);
 }

@@ -2,6 +2,7 @@
 // which fill the command box for the user. GUI thread only.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,12 +10,10 @@
 
 #include "location_table.h"
 
-class CommandSender;
-
 // What the cascade needs of the main window. Changes made here are made by
 // program: they never run the boxes' own change handlers.
 class LocationBoxes {
-  public:
+public:
     virtual ~LocationBoxes() = default;
     // Replaces a list by `items` (already sorted); the box keeps its text.
     virtual void SetCountryItems(const std::vector<std::string>& items) = 0;
@@ -24,24 +23,29 @@ class LocationBoxes {
     virtual void SetCommandText(const std::string& text) = 0;
 };
 
+// Arms (true) or cancels (false) the warm restart before the next SEND.
+using RestartBeforeSendSwitch = std::function<void(bool)>;
+
 class LocationCascade {
-  public:
-    LocationCascade(LocationBoxes& boxes, CommandSender& commands);
+public:
+    LocationCascade(LocationBoxes& boxes, RestartBeforeSendSwitch restartBeforeSend);
 
     // Every country and every city, at the main window's first showing.
-    void FillLocationLists();
-    void ZoneComboBoxChange(const std::string& zone);
-    void CountryComboBoxChange(const std::string& country);
-    // A change of the city box or of the altitude: builds the initial-position
-    // command for the place and arms the warm restart before it.
-    void CityComboBoxChange(const std::string& city, const std::string& country,
-                            const std::string& altitudeText);
-    // The datum box: index 0..18 puts that datum command into the command box.
-    void DatumsComboBoxChange(int index);
+    void FillLists();
+    // The countries and cities of the zone; both boxes show their titles again.
+    void ZoneChanged(const std::string& zone);
+    void CountryChanged(const std::string& country);
+    // A change of the city or of the altitude: puts the initial-position
+    // command for the place into the command box and arms the warm restart.
+    void PlaceChanged(const std::string& city, const std::string& country,
+                      const std::string& altitudeText);
+    // Index 0..18 puts that datum command into the command box; any change of
+    // the datum box cancels the warm restart.
+    void DatumChanged(int index);
 
-  private:
+private:
     LocationBoxes& boxes_;
-    CommandSender& commands_;
+    RestartBeforeSendSwitch restartBeforeSend_;
 };
 
 // Sorts the way a sorted Windows list box does: case-insensitively.

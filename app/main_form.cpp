@@ -17,19 +17,11 @@
 
 #include "main_trace.h"
 #include "notifier.h"
+#include "port_name.h"
 #include "program_flags.h"
+#include "receiver_command_table.h"
 #include "tool_glyphs.h"
 #include "views.h"
-
-TMainForm* MainForm = nullptr;
-
-const char* const kCommandItems[19] = {
-    "01.$PXEMSNM,013F,01*", "02.$PXEMSNM,0119,01*", "03.$PXEMRDI,*",  "04.$PXEMSPS,0*",
-    "05.$PXEMSPS,1*",       "06.$PXEMSRT,C*",       "07.$PXEMSRT,W*", "08.$PXEMSRT,H*",
-    "09.$PXEMSRT,S*",       "10.$PXEMSRT,X*",       "11.$PXEMQVR,M*", "12.$PXEMQVR,A*",
-    "13.$PXEMQVR,N*",       "14.$PXEMQVR,R*",       "15.$PXEMQVR,U*", "16.$PXEMSLP*",
-    "17.$PXEMQVR*",         "18.$PXEMQTR,AQAS*",    "19.$PXEMQVR,V*",
-};
 
 namespace {
 
@@ -104,7 +96,8 @@ public:
 
     void RefreshDeviceHints() {
         for (int i = 0; i < count(); ++i)
-            setItemData(i, QString::fromStdString(PortDeviceDescription(i + 1)), Qt::ToolTipRole);
+            setItemData(i, QString::fromStdString(portavel::PortDeviceDescription(i + 1)),
+                        Qt::ToolTipRole);
     }
     void showPopup() override {
         RefreshDeviceHints();
@@ -120,7 +113,7 @@ QStringList ToQStrings(const std::vector<std::string>& items) {
     return list;
 }
 
-void OpenView(bool& open, QWidget* (*create)()) {
+template <typename Create> void OpenView(bool& open, Create create) {
     // A window of this kind exists already: leave it where it is.
     if (open)
         return;
@@ -133,7 +126,6 @@ void OpenView(bool& open, QWidget* (*create)()) {
 } // namespace
 
 TMainForm::TMainForm(SystemClock* clock) {
-    MainForm = this;
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("."));
     // The design's Windows fonts, by their closest metric twins here.
@@ -149,11 +141,20 @@ TMainForm::TMainForm(SystemClock* clock) {
         realClock_ = std::make_unique<RealSystemClock>();
         clock = realClock_.get();
     }
+    // The units know nothing of each other; what one needs of another goes
+    // through the hooks given here.
     status_ = std::make_unique<StatusTimer>(*clock, MainTrace());
-    connection_ = std::make_unique<PortConnection>(static_cast<ConnectionWindow&>(*this), *status_,
-                                                   MainTrace());
-    commands_ = std::make_unique<CommandSender>(*connection_, *status_, MainTrace());
-    cascade_ = std::make_unique<LocationCascade>(static_cast<LocationBoxes&>(*this), *commands_);
+    connection_ =
+        std::make_unique<PortConnection>(static_cast<ConnectionWindow&>(*this), MainTrace(),
+                                         [this] { status_->ResetFixTimeClock(); });
+    SenderLinks links;
+    links.port = [this] { return connection_->Port(); };
+    links.fixSearchRestarted = [this] { status_->RestartFixSearch(); };
+    commands_ = std::make_unique<CommandSender>(std::move(links), MainTrace());
+    cascade_ =
+        std::make_unique<LocationCascade>(static_cast<LocationBoxes&>(*this), [this](bool restart) {
+            commands_->SetRestartBeforeSend(restart);
+        });
 
     ShowTimer = new QTimer(this);
     ShowTimer->setObjectName(QStringLiteral("ShowTimer"));
@@ -183,10 +184,7 @@ TMainForm::TMainForm(SystemClock* clock) {
     setWindowState(Qt::WindowMaximized);
 }
 
-TMainForm::~TMainForm() {
-    if (MainForm == this)
-        MainForm = nullptr;
-}
+TMainForm::~TMainForm() = default;
 
 void TMainForm::BuildToolStrip(QWidget* strip) {
     auto* speedBar = new QWidget(strip);
@@ -293,35 +291,28 @@ void TMainForm::BuildControlStrip(QWidget* strip) {
     for (const char* item : DatumItems)
         datums << QString::fromLatin1(item);
     SetBoxItems(DatumsComboBox, datums, QStringLiteral("Datums"));
-    connect(DatumsComboBox, &QComboBox::activated, this,
-            [this](int index) { cascade_->DatumsComboBoxChange(index); });
+    connect(DatumsComboBox, &QComboBox::activated, this, &TMainForm::DatumsComboBoxChange);
     connect(DatumsComboBox->lineEdit(), &QLineEdit::textEdited, this,
-            [this] { cascade_->DatumsComboBoxChange(-1); });
+            [this] { DatumsComboBoxChange(-1); });
 
     ZoneComboBox = MakeComboBox(strip, "ZoneComboBox", 496, 40, 137, kBlue);
     QStringList zones;
     for (const char* item : ZoneItems)
         zones << QString::fromLatin1(item);
     SetBoxItems(ZoneComboBox, zones, QStringLiteral("Zone"));
-    auto zoneChange = [this] {
-        cascade_->ZoneComboBoxChange(ZoneComboBox->currentText().toStdString());
-    };
-    connect(ZoneComboBox, &QComboBox::activated, this, zoneChange);
-    connect(ZoneComboBox->lineEdit(), &QLineEdit::textEdited, this, zoneChange);
+    connect(ZoneComboBox, &QComboBox::activated, this, &TMainForm::ZoneComboBoxChange);
+    connect(ZoneComboBox->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::ZoneComboBoxChange);
 
     CountryComboBox = MakeComboBox(strip, "CountryComboBox", 640, 40, 145, kBlue);
     CountryComboBox->setEditText(QStringLiteral("Country"));
-    auto countryChange = [this] {
-        cascade_->CountryComboBoxChange(CountryComboBox->currentText().toStdString());
-    };
-    connect(CountryComboBox, &QComboBox::activated, this, countryChange);
-    connect(CountryComboBox->lineEdit(), &QLineEdit::textEdited, this, countryChange);
+    connect(CountryComboBox, &QComboBox::activated, this, &TMainForm::CountryComboBoxChange);
+    connect(CountryComboBox->lineEdit(), &QLineEdit::textEdited, this,
+            &TMainForm::CountryComboBoxChange);
 
     CityComboBox = MakeComboBox(strip, "CityComboBox", 792, 40, 169, kBlue);
     CityComboBox->setEditText(QStringLiteral("City"));
-    connect(CityComboBox, &QComboBox::activated, this, &TMainForm::CityOrAltitudeChange);
-    connect(CityComboBox->lineEdit(), &QLineEdit::textEdited, this,
-            &TMainForm::CityOrAltitudeChange);
+    connect(CityComboBox, &QComboBox::activated, this, &TMainForm::CityComboBoxChange);
+    connect(CityComboBox->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::CityComboBoxChange);
 
     auto* help = new QPushButton(QStringLiteral("HELP"), strip);
     help->setObjectName(QStringLiteral("HelpBitBtn"));
@@ -331,18 +322,16 @@ void TMainForm::BuildControlStrip(QWidget* strip) {
 
     Cmd_ComboBox = MakeComboBox(strip, "Cmd_ComboBox", 352, 64, 441, kRed);
     QStringList commands;
-    for (const char* item : kCommandItems)
-        commands << QString::fromLatin1(item);
+    for (const CommandHelpText& command : ReceiverCommandTable)
+        commands << QString::fromLatin1(command.item);
     SetBoxItems(Cmd_ComboBox, commands, QStringLiteral("02.$PXEMSNM,0119,01*"));
-    // Only the user's changes cancel a pending warm restart.
-    connect(Cmd_ComboBox, &QComboBox::activated, this, [this] { commands_->Cmd_ComboBoxChange(); });
-    connect(Cmd_ComboBox->lineEdit(), &QLineEdit::textEdited, this,
-            [this] { commands_->Cmd_ComboBoxChange(); });
+    connect(Cmd_ComboBox, &QComboBox::activated, this, &TMainForm::Cmd_ComboBoxChange);
+    connect(Cmd_ComboBox->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::Cmd_ComboBoxChange);
 
     MakeEdit(strip, "Edit2", 792, 64, 56, "Altitude", true);
     AltitudeEdit = MakeEdit(strip, "AltitudeEdit", 848, 64, 65, "100", false);
     AltitudeEdit->setMaxLength(5);
-    connect(AltitudeEdit, &QLineEdit::textChanged, this, &TMainForm::CityOrAltitudeChange);
+    connect(AltitudeEdit, &QLineEdit::textChanged, this, &TMainForm::CityComboBoxChange);
     MakeEdit(strip, "Edit3", 920, 64, 41, "Meter", true);
 
     SendBitBtn = new QPushButton(QStringLiteral("SEND"), strip);
@@ -416,7 +405,7 @@ void TMainForm::LineMenuClick(LineMenu menu, QAction* item) {
         for (QAction* action : LineSettingMenu(menu)->actions())
             action->setChecked(false);
         item->setChecked(true);
-        connection_->LineMenuClick(menu, item->text().toStdString());
+        connection_->ChooseLineItem(menu, item->text().toStdString());
     } catch (const std::exception&) {
         CurrentNotifier().ShowMessage(QStringLiteral("Exception handling error."));
     }
@@ -435,7 +424,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     formShown_ = true;
     MainTrace().Setup();
-    cascade_->FillLocationLists();
+    cascade_->FillLists();
     SingleSpeedButtonClick();
     NavigationSpeedButtonClick();
     SentenceSpeedButtonClick();
@@ -451,7 +440,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
-    connection_->StopConnection();
+    connection_->Stop();
     // The views go with the main window; each closes its own files.
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this && window->isVisible() && qobject_cast<QMenu*>(window) == nullptr)
@@ -460,7 +449,7 @@ void TMainForm::FormClose() {
 }
 
 void TMainForm::ShowTimerTimer() {
-    status_->ShowTimerTimer(*this);
+    status_->Tick(*this);
 }
 
 void TMainForm::SentenceSpeedButtonClick() {
@@ -479,14 +468,14 @@ void TMainForm::SatelliteSpeedButtonClick() {
     OpenView(SatelliteOpen, CreateSatelliteForm);
 }
 void TMainForm::HelpBitBtnClick() {
-    OpenView(HelpOpen, CreateHelpForm);
+    OpenView(HelpOpen, [] { return CreateHelpForm(ReceiverCommandTable); });
 }
 void TMainForm::HelpAbout() {
     ShowAboutBox(this);
 }
 
 void TMainForm::ComPortComboBoxChange() {
-    connection_->StartConnection();
+    connection_->Start();
 }
 
 void TMainForm::PortTextEdited(const QString& text) {
@@ -504,29 +493,46 @@ void TMainForm::PortTextEdited(const QString& text) {
 
 void TMainForm::StopComSpeedButtonClick() {
     StartComSpeedButton->setEnabled(true);
-    connection_->StopConnection();
+    connection_->Stop();
 }
 
 void TMainForm::StartComSpeedButtonClick() {
-    connection_->StartConnection();
+    connection_->Start();
 }
 
 void TMainForm::SetUTCTimeSpeedButtonClick() {
-    ApplyLook(SetUTCTimeSpeedButton, status_->SetUTCTimeSpeedButtonClick());
+    ApplyLook(SetUTCTimeSpeedButton, status_->ToggleClockSetting());
 }
 
 void TMainForm::SoundSpeedButtonClick() {
-    ApplyLook(SoundSpeedButton, status_->SoundSpeedButtonClick());
+    ApplyLook(SoundSpeedButton, status_->ToggleSound());
 }
 
 void TMainForm::SendBitBtnClick() {
-    commands_->SendBitBtnClick(Cmd_ComboBox->currentText().toLatin1().toStdString());
+    commands_->Send(Cmd_ComboBox->currentText().toLatin1().toStdString());
 }
 
-void TMainForm::CityOrAltitudeChange() {
-    cascade_->CityComboBoxChange(CityComboBox->currentText().toStdString(),
-                                 CountryComboBox->currentText().toStdString(),
-                                 AltitudeEdit->text().toStdString());
+void TMainForm::DatumsComboBoxChange(int index) {
+    cascade_->DatumChanged(index);
+}
+
+void TMainForm::ZoneComboBoxChange() {
+    cascade_->ZoneChanged(ZoneComboBox->currentText().toStdString());
+}
+
+void TMainForm::CountryComboBoxChange() {
+    cascade_->CountryChanged(CountryComboBox->currentText().toStdString());
+}
+
+void TMainForm::CityComboBoxChange() {
+    cascade_->PlaceChanged(CityComboBox->currentText().toStdString(),
+                           CountryComboBox->currentText().toStdString(),
+                           AltitudeEdit->text().toStdString());
+}
+
+void TMainForm::Cmd_ComboBoxChange() {
+    // Only the user's changes cancel a pending warm restart.
+    commands_->SetRestartBeforeSend(false);
 }
 
 int TMainForm::SelectedPortIndex() const {

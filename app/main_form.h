@@ -50,14 +50,6 @@ public:
     void SoundSpeedButtonClick();
     void SendBitBtnClick();
 
-    PortConnection& Connection() { return *connection_; }
-    StatusTimer& Status() { return *status_; }
-    CommandSender& Commands() { return *commands_; }
-    LocationCascade& Cascade() { return *cascade_; }
-    // The menu item of a line-setting menu with that caption, or null.
-    QAction* LineMenuAction(LineMenu menu, const QString& caption) const;
-    QMenu* LineSettingMenu(LineMenu menu) const;
-
     QTimer* ShowTimer = nullptr;
 
 protected:
@@ -68,9 +60,18 @@ private:
     void BuildToolStrip(QWidget* strip);
     void BuildControlStrip(QWidget* strip);
     void BuildMenus();
+    QMenu* LineSettingMenu(LineMenu menu) const;
+    // The item of a line-setting menu with that caption, or null.
+    QAction* LineMenuAction(LineMenu menu, const QString& caption) const;
+
     void LineMenuClick(LineMenu menu, QAction* item);
-    void CityOrAltitudeChange();
     void PortTextEdited(const QString& text);
+    void DatumsComboBoxChange(int index);
+    void ZoneComboBoxChange();
+    void CountryComboBoxChange();
+    // The city box and the altitude edit: both make a new place command.
+    void CityComboBoxChange();
+    void Cmd_ComboBoxChange();
 
     // ConnectionWindow
     int SelectedPortIndex() const override;
@@ -111,9 +112,3 @@ private:
     QPushButton* SendBitBtn = nullptr;
     QMenu* lineMenus_[4] = {};
 };
-
-// The application's main window while it exists.
-extern TMainForm* MainForm;
-
-// The items of the command box (and of the help window's list).
-extern const char* const kCommandItems[19];

@@ -4,10 +4,5 @@
 
 #include "trace_file.h"
 
-// Set up when the main window is first shown, closed by StopConnection.
+// Set up when the main window is first shown, closed when the connection stops.
 TraceFile& MainTrace();
-
-// On once "MainLog.txt" was found at the set-up; stays on for the run.
-inline bool MainTraceEnabled() {
-    return MainTrace().switchOn();
-}

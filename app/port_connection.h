@@ -1,31 +1,18 @@
-// The port connection: opening a port with the four line settings, the
-// receive thread and the status timer that go with it, the line-setting
-// menus and the settings file Quillmar.aon. GUI thread only.
+// The port connection: opening the selected port with the four line
+// settings, the receive loop that goes with it, and Quillmar.aon, which
+// remembers the last connection that started. GUI thread only.
 #pragma once
 
 #include <QPointer>
 #include <cstdint>
-#include <span>
+#include <functional>
 #include <string>
 
 #include "gps_thread.h"
+#include "line_menus.h"
 #include "portavel.h"
 
 class TraceFile;
-class StatusTimer;
-
-// The four line-setting menus under "Tools".
-enum class LineMenu { BaudRate, StopBits, Parity, DataBits };
-
-struct LineMenuItem {
-    const char* caption;
-    int32_t code;
-};
-
-// The items of a menu in menu order, with the code each one sets.
-std::span<const LineMenuItem> LineMenuItems(LineMenu menu);
-// The code an item that the table does not know sets.
-int32_t LineMenuFallback(LineMenu menu);
 
 // What the connection needs of the main window.
 class ConnectionWindow {
@@ -41,79 +28,62 @@ public:
     virtual void MarkLineItem(LineMenu menu, int32_t code) = 0;
 };
 
-constexpr const char* kSettingsFileName = "Quillmar.aon";
+// Where the connection stands. Start and Stop are the events, Enter the one
+// writer of the state:
+//
+//   Start: a port held is closed first and let go whatever the close says, then
+//          Idle -> Open     the port opened and took its line settings
+//          Idle -> Refused  it opened but refused them (it is no terminal, say)
+//          Idle -> Idle     no port opened
+//   Stop:  Open | Refused | CloseFailed -> Idle         the close went well
+//          Open | Refused | CloseFailed -> CloseFailed  it failed
+//          Idle -> Idle                                 nothing to close
+//
+// A port is held in every state but Idle: SEND writes to it, and the next
+// start or stop closes it.
+enum class ConnectionState {
+    Idle,
+    Open,        // line settings taken, receive loop started
+    Refused,     // opened, but the line settings were refused (no terminal, say)
+    CloseFailed, // the close failed; the handle is kept so the next start or stop tries again
+};
 
 class PortConnection {
 public:
-    PortConnection(ConnectionWindow& window, StatusTimer& status, TraceFile& trace);
+    // `stopped` runs at the end of every stop.
+    PortConnection(ConnectionWindow& window, TraceFile& trace, std::function<void()> stopped);
     ~PortConnection();
     PortConnection(const PortConnection&) = delete;
     PortConnection& operator=(const PortConnection&) = delete;
 
-    // ComPortComboBoxChange and "GO": ends any running connection and opens
-    // the selected port.
-    void StartConnection();
-    // FormClose and "stop": ends the connection, closes the main trace.
-    void StopConnection();
-
-    // The four menu handlers: set the menu's code from the clicked item's
-    // caption and return it. The window clears and marks the check marks.
-    int32_t LineMenuClick(LineMenu menu, const std::string& caption);
-    int32_t BaudRateMenuClick(const std::string& caption) {
-        return LineMenuClick(LineMenu::BaudRate, caption);
-    }
-    int32_t StopBitMenuClick(const std::string& caption) {
-        return LineMenuClick(LineMenu::StopBits, caption);
-    }
-    int32_t ParityMenuClick(const std::string& caption) {
-        return LineMenuClick(LineMenu::Parity, caption);
-    }
-    int32_t DataBitsMenuClick(const std::string& caption) {
-        return LineMenuClick(LineMenu::DataBits, caption);
-    }
-
-    // Marks the menu items that match the four codes.
-    void SetMenuCheckedClick();
-    // Reads Quillmar.aon and, when it exists, starts the connection it names.
+    // ComPortComboBoxChange and "GO": ends any connection and opens the
+    // selected port; one that starts is written to Quillmar.aon.
+    void Start();
+    // FormClose and "stop": ends the connection and closes the main trace.
+    void Stop();
+    // A line-setting menu item was chosen: its code (the start value for a
+    // caption the menu does not know) is used from the next start.
+    void ChooseLineItem(LineMenu menu, const std::string& caption);
+    // Reads Quillmar.aon: marks its codes and starts on its port. Without the
+    // file, marks the start values and opens nothing.
     void LoadSettings();
-    // Writes Quillmar.aon for the port index and the four codes; on failure
-    // says "Can not Save User Setting" and returns false.
-    bool SaveSettings(int portIndex);
 
-    // True when MainPortHandle holds an open (or half-opened) port.
-    bool PortOpen() const;
-
-    HANDLE MainPortHandle = nullptr;
-    char PortName[10] = {};
-    int LastPortStatus = 0;
-    char StatusText[32] = {};
-    // Cleared as soon as the thread was asked to stop; the thread frees itself.
-    QPointer<TavrelGpsThread> ReceiveThread;
-
-    int32_t BaudRateCode = 1; // 9600 bit/s
-    int32_t DataBitsCode = 3; // 8 data bits
-    int32_t ParityCode = 1;   // no parity
-    int32_t StopBitsCode = 0; // 1 stop bit
+    // The port held, null in Idle: where SEND writes.
+    HANDLE Port() const { return handle_; }
 
 private:
-    void StopReceiveThread();
-    void ShowStatus();
+    // The one place the state changes; the handle changes with it.
+    void Enter(ConnectionState next, HANDLE handle = nullptr);
+    void StopReceiveLoop();
+    void SaveSettings(int portIndex);
+    void MarkLineCodes();
 
     ConnectionWindow& window_;
-    StatusTimer& status_;
     TraceFile& trace_;
+    std::function<void()> stopped_;
+    ConnectionState state_ = ConnectionState::Idle;
+    HANDLE handle_ = nullptr;
+    LineCodes codes_;
+    // Cleared as soon as the loop was asked to stop; the loop frees itself.
+    QPointer<TavrelGpsThread> receiveLoop_;
 };
-
-// The ten bytes of Quillmar.aon for a port index and the four codes.
-std::string SettingsText(int portIndex, int32_t baudRate, int32_t dataBits, int32_t parity,
-                         int32_t stopBits);
-
-// Replaces `path` with `bytes` so that a crash, a full disk or a failed write
-// leaves either the old file or the new one, never a truncated one. False
-// (and the old file untouched) when the file or its folder is read-only or
-// the write fails.
-bool ReplaceFileSafely(const std::string& path, const std::string& bytes);
-
-// Where "COMn" leads, for the port list: the COMn entry of the working
-// directory (its link resolved) when there is one, else /dev/ttyS<n-1>.
-std::string PortDeviceDescription(int portNumber);

@@ -4,8 +4,6 @@
 #include <cstdio>
 
 #include "notifier.h"
-#include "port_connection.h"
-#include "status_timer.h"
 #include "trace_file.h"
 
 namespace {
@@ -70,9 +68,8 @@ std::string CommandRefusalText(BuiltCommand::Problem problem) {
     return {};
 }
 
-CommandSender::CommandSender(PortConnection& connection, StatusTimer& status, TraceFile& trace,
-                             int pauseMs, PortWriter writer)
-    : connection_(connection), status_(status), trace_(trace), writer_(std::move(writer)) {
+CommandSender::CommandSender(SenderLinks links, TraceFile& trace, int pauseMs)
+    : links_(std::move(links)), trace_(trace) {
     pause_.setSingleShot(true);
     // A coarse timer may fire early; the receiver needs the whole pause.
     pause_.setTimerType(Qt::PreciseTimer);
@@ -80,16 +77,16 @@ CommandSender::CommandSender(PortConnection& connection, StatusTimer& status, Tr
     connect(&pause_, &QTimer::timeout, this, &CommandSender::FinishTwoStepSend);
 }
 
-void CommandSender::SendBitBtnClick(const std::string& boxText) {
+void CommandSender::Send(const std::string& boxText) {
     // A click that slipped in while SEND is disabled: the pause belongs to
     // the send in progress, a third transmission must not cut into it.
     if (pause_.isActive())
         return;
-    const bool twoStep = RestartBeforeSend;
+    const bool twoStep = restartBeforeSend_;
     if (!SendOnce(boxText, twoStep) || !twoStep)
         return;
     // The GUI keeps running during the pause: windows paint, timers tick.
-    RestartBeforeSend = false;
+    restartBeforeSend_ = false;
     pendingText_ = boxText;
     emit SendEnabledChanged(false);
     pause_.start();
@@ -108,15 +105,16 @@ bool CommandSender::SendOnce(const std::string& boxText, bool restartBeforeSend)
         return false;
     }
     if (built.restartsFixSearch)
-        status_.RestartFixSearch();
-    if (!connection_.PortOpen()) {
+        links_.fixSearchRestarted();
+    const HANDLE port = links_.port();
+    if (port == nullptr) {
         CurrentNotifier().ShowMessage(QStringLiteral("Select Com Port To Start"));
         return false;
     }
     trace_.Line("RsRequest_WIN, SendDataLen = %d\r\n", static_cast<int>(built.command.size()));
     // A failed write is only traced; the command is not repeated.
-    const int status = writer_(connection_.MainPortHandle, static_cast<DWORD>(built.frame.size()),
-                               reinterpret_cast<const unsigned char*>(built.frame.data()));
+    const int status = links_.write(port, static_cast<DWORD>(built.frame.size()),
+                                    reinterpret_cast<const unsigned char*>(built.frame.data()));
     trace_.Line("RsRequest_WIN, statusRet = 0x%X\r\n", static_cast<unsigned>(status));
     return true;
 }

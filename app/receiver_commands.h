@@ -10,8 +10,6 @@
 
 #include "portavel.h"
 
-class PortConnection;
-class StatusTimer;
 class TraceFile;
 
 // The longest command that fits the 82-byte frame with its checksum, CR and LF.
@@ -38,26 +36,29 @@ BuiltCommand BuildCommand(std::string_view boxText, bool restartBeforeSend);
 // What the user is told when a command cannot be framed.
 std::string CommandRefusalText(BuiltCommand::Problem problem);
 
+// What the sender needs around it; the main window wires it to the
+// connection and the status timer.
+struct SenderLinks {
+    // The port the connection holds, null when it holds none.
+    std::function<HANDLE()> port;
+    // A restart or sleep command is going out: the fix search starts over.
+    std::function<void()> fixSearchRestarted;
+    // Puts a frame on the port and returns its status.
+    std::function<int(HANDLE, DWORD, const unsigned char*)> write = RsRequest_WIN;
+};
+
 class CommandSender : public QObject {
     Q_OBJECT
 public:
-    using PortWriter = std::function<int(HANDLE, DWORD, const unsigned char*)>;
-
     // `pauseMs` is the pause between the warm restart and the command.
-    CommandSender(PortConnection& connection, StatusTimer& status, TraceFile& trace,
-                  int pauseMs = 4000, PortWriter writer = RsRequest_WIN);
+    CommandSender(SenderLinks links, TraceFile& trace, int pauseMs = 4000);
 
     // SEND with the command box's text. While the pause of a two-step send
     // runs, a further SEND is refused (SEND is disabled meanwhile).
-    void SendBitBtnClick(const std::string& boxText);
-    // A change of the command box made by the user.
-    void Cmd_ComboBoxChange() { RestartBeforeSend = false; }
-
-    bool PauseRunning() const { return pause_.isActive(); }
-
-    // Set by a place chosen in the location cascade: the next SEND warms the
-    // receiver up first.
-    bool RestartBeforeSend = false;
+    void Send(const std::string& boxText);
+    // True: the next SEND warms the receiver up first (a place was chosen).
+    // False: it sends the box alone (a datum, or the user changed the box).
+    void SetRestartBeforeSend(bool restart) { restartBeforeSend_ = restart; }
 
 signals:
     // SEND is disabled during the pause of a two-step send.
@@ -68,11 +69,10 @@ private:
     bool SendOnce(const std::string& boxText, bool restartBeforeSend);
     void FinishTwoStepSend();
 
-    PortConnection& connection_;
-    StatusTimer& status_;
+    SenderLinks links_;
     TraceFile& trace_;
-    PortWriter writer_;
     QTimer pause_;
+    bool restartBeforeSend_ = false;
     // The box text at the first SEND: the second step sends what the user
     // pressed SEND for, whatever the box shows by then.
     std::string pendingText_;

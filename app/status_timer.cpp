@@ -72,13 +72,13 @@ std::string FixTimeText(const FixTimeClockValue& clock) {
 
 StatusTimer::StatusTimer(SystemClock& clock, TraceFile& trace) : clock_(clock), trace_(trace) {}
 
-void StatusTimer::ShowTimerTimer(StatusDisplay& display) {
+void StatusTimer::Tick(StatusDisplay& display) {
     ReceiverState snapshot;
     TakeReceiverSnapshot(snapshot);
-    ShowTimerTimer(snapshot, display);
+    Tick(snapshot, display);
 }
 
-void StatusTimer::ShowTimerTimer(const ReceiverState& snapshot, StatusDisplay& display) {
+void StatusTimer::Tick(const ReceiverState& snapshot, StatusDisplay& display) {
     // The main tick takes the stamp of the shared window-timer pair; the views read it.
     if (trace_.switchOn())
         trace_.Timing("Start Main Timer", WindowTimerStart());
@@ -92,19 +92,19 @@ void StatusTimer::ShowTimerTimer(const ReceiverState& snapshot, StatusDisplay& d
     switch (SlotChar(snapshot.Rmc.Status)) {
     case 'V':
         if (!FixAcquired) {
-            LostFixTicks = 0;
+            lostFixTicks_ = 0;
             AdvanceFixTimeClock();
-        } else if (++LostFixTicks > kLostFixTolerance) {
-            FixTimeClock = {};
+        } else if (++lostFixTicks_ > kLostFixTolerance) {
+            fixTimeClock_ = {};
             FixAcquired = false;
         }
         break;
     case 'A':
-        LostFixTicks = 0;
+        lostFixTicks_ = 0;
         FixAcquired = true;
-        if (SoundTag != 0)
+        if (soundTag_ != 0)
             CurrentNotifier().Beep(kFixBeep);
-        if (SetUTCTimeTag != 0)
+        if (setUtcTimeTag_ != 0)
             SetPcClock(snapshot.Gga.UtcTime);
         break;
     default: // no RMC in the last batch: neither a fix nor a search
@@ -112,23 +112,23 @@ void StatusTimer::ShowTimerTimer(const ReceiverState& snapshot, StatusDisplay& d
         break;
     }
 
-    display.ShowFixTime(FixTimeText(FixTimeClock));
+    display.ShowFixTime(FixTimeText(fixTimeClock_));
 
     if (trace_.switchOn())
         trace_.Timing("Finish Main Timer", WindowTimerStamp());
 }
 
 void StatusTimer::AdvanceFixTimeClock() {
-    if (++FixTimeClock.Seconds > 59) {
-        FixTimeClock.Minutes++;
-        FixTimeClock.Seconds = 0;
+    if (++fixTimeClock_.Seconds > 59) {
+        fixTimeClock_.Minutes++;
+        fixTimeClock_.Seconds = 0;
     }
-    if (FixTimeClock.Minutes > 59) {
-        FixTimeClock.Hours++;
-        FixTimeClock.Minutes = 0;
+    if (fixTimeClock_.Minutes > 59) {
+        fixTimeClock_.Hours++;
+        fixTimeClock_.Minutes = 0;
     }
-    if (FixTimeClock.Hours == 24)
-        FixTimeClock.Hours = 0;
+    if (fixTimeClock_.Hours == 24)
+        fixTimeClock_.Hours = 0;
 }
 
 void StatusTimer::RestartFixSearch() {
@@ -136,14 +136,14 @@ void StatusTimer::RestartFixSearch() {
     FixAcquired = false;
 }
 
-ToggleLook StatusTimer::SetUTCTimeSpeedButtonClick() {
-    SetUTCTimeTag = SetUTCTimeTag == 0 ? 1 : 0;
-    return SetUTCTimeLook(SetUTCTimeTag);
+ToggleLook StatusTimer::ToggleClockSetting() {
+    setUtcTimeTag_ = setUtcTimeTag_ == 0 ? 1 : 0;
+    return SetUTCTimeLook(setUtcTimeTag_);
 }
 
-ToggleLook StatusTimer::SoundSpeedButtonClick() {
-    SoundTag = SoundTag == 0 ? 1 : 0;
-    return SoundLook(SoundTag);
+ToggleLook StatusTimer::ToggleSound() {
+    soundTag_ = soundTag_ == 0 ? 1 : 0;
+    return SoundLook(soundTag_);
 }
 
 void StatusTimer::SetPcClock(const char (&utcTime)[11]) {

@@ -60,24 +60,23 @@ class StatusTimer {
 public:
     StatusTimer(SystemClock& clock, TraceFile& trace);
 
-    // One tick of ShowTimer on a consistent copy of the receiver state.
-    void ShowTimerTimer(const ReceiverState& snapshot, StatusDisplay& display);
+    // One tick of ShowTimer on a consistent copy of the receiver state: the
+    // two lines, the fix state, the fix beep and the PC clock.
+    void Tick(const ReceiverState& snapshot, StatusDisplay& display);
     // The same on a snapshot taken now.
-    void ShowTimerTimer(StatusDisplay& display);
+    void Tick(StatusDisplay& display);
 
-    // The "Time" and "S" buttons: flip the Tag, return the new look.
-    ToggleLook SetUTCTimeSpeedButtonClick();
-    ToggleLook SoundSpeedButtonClick();
+    // "Time": the PC clock follows the receiver's UTC time on a fix, or not.
+    // Returns how the button looks now.
+    ToggleLook ToggleClockSetting();
+    // "S": a beep on every tick with a fix, or not.
+    ToggleLook ToggleSound();
 
-    // Stopping a connection: the clock goes back to 00:00:00.
-    void ResetFixTimeClock() { FixTimeClock = {}; }
-    // A restart or sleep command: the clock goes back and the search starts over.
+    // The connection ended: the clock goes back to 00:00:00.
+    void ResetFixTimeClock() { fixTimeClock_ = {}; }
+    // A restart or sleep command went out: the clock goes back and the
+    // search starts over.
     void RestartFixSearch();
-
-    FixTimeClockValue FixTimeClock;
-    uint32_t LostFixTicks = 0;
-    int SetUTCTimeTag = 0; // "Time": set the PC clock on a valid fix
-    int SoundTag = 0;      // "S": beep on a valid fix
 
 private:
     void AdvanceFixTimeClock();
@@ -85,4 +84,9 @@ private:
 
     SystemClock& clock_;
     TraceFile& trace_;
+    FixTimeClockValue fixTimeClock_;
+    // Ticks without a fix since the last one.
+    uint32_t lostFixTicks_ = 0;
+    int setUtcTimeTag_ = 0; // "Time"
+    int soundTag_ = 0;      // "S"
 };

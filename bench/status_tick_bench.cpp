@@ -43,7 +43,7 @@ void BM_StatusTimerTick(benchmark::State& state) {
     StatusTimer timer(clock, trace);
     NullDisplay display;
     for (auto _ : state)
-        timer.ShowTimerTimer(display);
+        timer.Tick(display);
 }
 BENCHMARK(BM_StatusTimerTick)->Unit(benchmark::kMicrosecond);
 

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -35,6 +36,23 @@ std::string ResolvePortPath(const char* name) {
     char path[24];
     std::snprintf(path, sizeof path, "/dev/ttyS%d", number - 1);
     return path;
+}
+
+std::string PortDeviceDescription(int portNumber) {
+    namespace fs = std::filesystem;
+    const std::string entry = "COM" + std::to_string(portNumber);
+    const std::string path = ResolvePortPath(entry.c_str());
+    if (path != entry)
+        return path;
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(entry, ec))) {
+        const fs::path resolved = fs::canonical(entry, ec);
+        if (!ec)
+            return resolved.string();
+        const fs::path link = fs::read_symlink(entry, ec);
+        return (ec ? entry : link.string()) + " (missing)";
+    }
+    return fs::absolute(entry, ec).string();
 }
 
 } // namespace portavel

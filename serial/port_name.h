@@ -14,4 +14,9 @@ void NormalizePortName(char* name);
 // /dev/ttyS<n-1> for "COMn" with n >= 1. Empty when the name stands for nothing.
 std::string ResolvePortPath(const char* name);
 
+// Where "COMn" leads, for the program's port list: the path ResolvePortPath
+// gives, with a working-directory entry shown as the absolute path it leads
+// to ("<link target> (missing)" when a link leads nowhere).
+std::string PortDeviceDescription(int portNumber);
+
 } // namespace portavel

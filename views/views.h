@@ -4,14 +4,24 @@
 // clears its open flag (program_flags.h) on close.
 #pragma once
 
+#include <span>
+
 class QWidget;
+
+// A receiver command as the main window's command box lists it, and what the
+// help window says it does.
+struct CommandHelpText {
+    const char* item; // "01.$PXEMSNM,013F,01*": a number, then the sentence
+    const char* help; // UTF-8
+};
 
 QWidget* CreateSingleQualityForm(); // TSingleQualityForm, "Single Quality"
 QWidget* CreateNavigationForm();    // TNavigationForm, "Navigation"
 QWidget* CreateSentenceForm();      // TSentenceForm, "NMEA Sentence"
-QWidget* CreateHelpForm();          // THelpForm, "Help"
-QWidget* CreateRoadmapForm();       // TRoadmapForm, "Real-time Position Plot"
-QWidget* CreateSatelliteForm();     // TSatelliteForm, "Satellite"
+// THelpForm, "Help": one line per command, in the order given.
+QWidget* CreateHelpForm(std::span<const CommandHelpText> commands);
+QWidget* CreateRoadmapForm();   // TRoadmapForm, "Real-time Position Plot"
+QWidget* CreateSatelliteForm(); // TSatelliteForm, "Satellite"
 
 // The splash (TLogoForm): shown at start-up, removes itself at its first timer tick.
 QWidget* CreateLogoForm();

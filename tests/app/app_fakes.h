@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <ostream>
@@ -69,6 +70,34 @@ inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
+// How many descriptors of this process are open on `path` (compared after
+// resolving links): what the program holds open, seen from outside.
+inline int DescriptorsOn(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path wanted = fs::canonical(path, ec);
+    if (ec)
+        return 0;
+    int count = 0;
+    for (const fs::directory_entry& fd : fs::directory_iterator("/proc/self/fd", ec)) {
+        const fs::path target = fs::read_symlink(fd.path(), ec);
+        count += !ec && target == wanted;
+    }
+    return count;
+}
+
+// Threads of this process that run a receive loop (Qt names them after the class).
+inline int ReceiveLoopThreads() {
+    int count = 0;
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        count += std::getline(comm, name) && name == "TavrelGpsThread";
+    }
+    return count;
+}
+
 // A pseudo-terminal standing in for the receiver, reached through COMn.
 class PtyPort {
 public:
@@ -76,6 +105,7 @@ public:
         char name[256] = {};
         if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
             throw std::runtime_error("openpty failed");
+        device_ = name;
         const std::string link = "COM" + std::to_string(portNumber);
         std::filesystem::remove(link);
         std::filesystem::create_symlink(name, link);
@@ -105,6 +135,9 @@ public:
         return received_;
     }
 
+    // True while the program holds the terminal open (besides this side's own).
+    bool HeldByProgram() const { return DescriptorsOn(device_) > 1; }
+
     // The line speed the program set on the port.
     speed_t Speed() const {
         termios t{};
@@ -115,6 +148,7 @@ public:
 private:
     int master_ = -1;
     int slave_ = -1;
+    std::string device_;
     std::string received_;
 };
 

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "app_fakes.h"
-#include "recording_notifier.h"
 #include "program_flags.h"
+#include "recording_notifier.h"
 #include "test_support.h"
 #include "trace_file.h"
 
@@ -83,7 +83,20 @@ protected:
     void SetUp() override { FixAcquired = false; }
     void TearDown() override { FixAcquired = false; }
 
-    void OpenFakePort() { connection.MainPortHandle = reinterpret_cast<HANDLE>(0x51); }
+    // What the main window gives the sender: the connection's port, the status
+    // timer's restart and a writer that records instead of writing.
+    SenderLinks Links() {
+        SenderLinks links;
+        links.port = [this] { return heldPort; };
+        links.fixSearchRestarted = [this] { status.RestartFixSearch(); };
+        links.write = [this](HANDLE port, DWORD count, const unsigned char* data) {
+            EXPECT_EQ(port, heldPort);
+            writes.push_back({std::string(reinterpret_cast<const char*>(data), count),
+                              sinceStart.isValid() ? sinceStart.elapsed() : 0});
+            return writeStatus;
+        };
+        return links;
+    }
 
     struct Write {
         std::string bytes;
@@ -93,42 +106,36 @@ protected:
     TraceFile trace{"MainLog.txt"};
     FakeClock clock;
     StatusTimer status{clock, trace};
-    FakeConnectionWindow window;
-    PortConnection connection{window, status, trace};
     ScopedRecordingNotifier notifier;
     QElapsedTimer sinceStart;
+    HANDLE heldPort = nullptr;
     std::vector<Write> writes;
     int writeStatus = 0;
-    CommandSender::PortWriter writer = [this](HANDLE port, DWORD count, const unsigned char* data) {
-        EXPECT_EQ(port, connection.MainPortHandle);
-        writes.push_back({std::string(reinterpret_cast<const char*>(data), count),
-                          sinceStart.isValid() ? sinceStart.elapsed() : 0});
-        return writeStatus;
-    };
 };
 
 TEST_F(CommandSenderTest, WithoutAPortNothingIsSentAndTheRestartStaysArmed) {
-    CommandSender sender(connection, status, trace, 4000, writer);
-    sender.RestartBeforeSend = true;
-    sender.SendBitBtnClick("   $PXEMSTR,SSIP,0.642,0.053,100,-1*");
+    CommandSender sender(Links(), trace);
+    sender.SetRestartBeforeSend(true);
+    const std::string place = "   $PXEMSTR,SSIP,0.642,0.053,100,-1*";
+    sender.Send(place);
     EXPECT_TRUE(writes.empty());
-    EXPECT_TRUE(sender.RestartBeforeSend);
-    EXPECT_FALSE(sender.PauseRunning());
     ASSERT_EQ(notifier.shown.size(), 1u);
     EXPECT_EQ(notifier.shown[0].kind, RecordingNotifier::Shown::Message);
     EXPECT_EQ(notifier.shown[0].text, "Select Com Port To Start");
 
-    connection.MainPortHandle = INVALID_HANDLE_VALUE;
-    sender.SendBitBtnClick("02.$PXEMSNM,0119,01*");
-    EXPECT_TRUE(writes.empty());
-    EXPECT_EQ(notifier.shown.size(), 2u);
+    // With a port, the armed restart goes first.
+    heldPort = reinterpret_cast<HANDLE>(0x51);
+    sender.Send(place);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].bytes, Framed("$PXEMSRT,W*"));
+    EXPECT_EQ(notifier.shown.size(), 1u);
 }
 
 TEST_F(CommandSenderTest, RefusedCommandIsExplainedAndNotSent) {
-    OpenFakePort();
-    CommandSender sender(connection, status, trace, 4000, writer);
-    sender.SendBitBtnClick("01.");
-    sender.SendBitBtnClick("01." + std::string(79, 'A'));
+    heldPort = reinterpret_cast<HANDLE>(0x51);
+    CommandSender sender(Links(), trace);
+    sender.Send("01.");
+    sender.Send("01." + std::string(79, 'A'));
     EXPECT_TRUE(writes.empty());
     ASSERT_EQ(notifier.shown.size(), 2u);
     EXPECT_EQ(notifier.shown[0].text,
@@ -140,11 +147,11 @@ TEST_F(CommandSenderTest, RefusedCommandIsExplainedAndNotSent) {
 TEST_F(CommandSenderTest, SendWritesTheFrameAndTracesLengthAndStatus) {
     WriteFileBytes("MainLog.txt", "");
     trace.Setup();
-    OpenFakePort();
-    CommandSender sender(connection, status, trace, 4000, writer);
-    sender.SendBitBtnClick("02.$PXEMSNM,0119,01*");
+    heldPort = reinterpret_cast<HANDLE>(0x51);
+    CommandSender sender(Links(), trace);
+    sender.Send("02.$PXEMSNM,0119,01*");
     writeStatus = QVX_COMPORT_REQUEST_ERR;
-    sender.SendBitBtnClick("   $PXEMSGS,02,-148,507,685*5C");
+    sender.Send("   $PXEMSGS,02,-148,507,685*5C");
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[0].bytes, Framed("$PXEMSNM,0119,01*"));
     EXPECT_EQ(writes[1].bytes, Framed("$PXEMSGS,02,-148,507,685*"));
@@ -156,40 +163,50 @@ TEST_F(CommandSenderTest, SendWritesTheFrameAndTracesLengthAndStatus) {
 }
 
 TEST_F(CommandSenderTest, RestartCommandStartsTheFixSearchOver) {
-    OpenFakePort();
-    CommandSender sender(connection, status, trace, 4000, writer);
+    heldPort = reinterpret_cast<HANDLE>(0x51);
+    CommandSender sender(Links(), trace);
     RecordingDisplay display;
     ReceiverState state{};
+    auto ticks = [&](int count, char rmcStatus) {
+        state.Rmc.Status[0] = rmcStatus;
+        for (int i = 0; i < count; ++i)
+            status.Tick(state, display);
+    };
 
-    status.FixTimeClock = {0, 1, 35};
-    FixAcquired = true;
-    sender.SendBitBtnClick("06.$PXEMSRT,C*");
+    ticks(95, 'V');
+    ticks(1, 'A');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:01:35");
+    sender.Send("06.$PXEMSRT,C*");
     EXPECT_FALSE(FixAcquired);
-    state.Rmc.Status[0] = 'V';
-    status.ShowTimerTimer(state, display);
+    ticks(1, 'V');
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
 
     // The receiver still reports a fix: flag back on, clock stays at zero until
     // six ticks without one.
-    status.FixTimeClock = {0, 1, 35};
-    FixAcquired = true;
-    sender.SendBitBtnClick("16.$PXEMSLP*");
-    state.Rmc.Status[0] = 'A';
-    status.ShowTimerTimer(state, display);
+    ticks(94, 'V');
+    ticks(1, 'A');
+    sender.Send("16.$PXEMSLP*");
+    EXPECT_FALSE(FixAcquired);
+    ticks(1, 'A');
     EXPECT_TRUE(FixAcquired);
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
-    state.Rmc.Status[0] = 'V';
-    for (int i = 0; i < 6; ++i)
-        status.ShowTimerTimer(state, display);
+    ticks(6, 'V');
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
-    status.ShowTimerTimer(state, display);
+    ticks(1, 'V');
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
+
+    // Other commands leave the search alone, and so does a restart that is
+    // refused before it goes out.
+    ticks(1, 'A');
+    sender.Send("17.$PXEMQVR*");
+    sender.Send("06.");
+    EXPECT_TRUE(FixAcquired);
 }
 
 TEST_F(CommandSenderTest, TwoStepSendPausesWithoutBlockingAndRefusesAThirdSend) {
-    OpenFakePort();
+    heldPort = reinterpret_cast<HANDLE>(0x51);
     constexpr int kPauseMs = 400;
-    CommandSender sender(connection, status, trace, kPauseMs, writer);
+    CommandSender sender(Links(), trace, kPauseMs);
     std::vector<bool> sendEnabled;
     QObject::connect(&sender, &CommandSender::SendEnabledChanged,
                      [&sendEnabled](bool on) { sendEnabled.push_back(on); });
@@ -199,19 +216,17 @@ TEST_F(CommandSenderTest, TwoStepSendPausesWithoutBlockingAndRefusesAThirdSend) 
     other.start(20);
 
     const std::string place = "   $PXEMSTR,SSIP,0.642,0.053,100,-1*";
-    sender.RestartBeforeSend = true;
+    sender.SetRestartBeforeSend(true);
     sinceStart.start();
-    sender.SendBitBtnClick(place);
-    // Back at once, with the warm restart out and the pause running.
+    sender.Send(place);
+    // Back at once, with the warm restart out and SEND disabled for the pause.
     EXPECT_LT(sinceStart.elapsed(), kPauseMs);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].bytes, Framed("$PXEMSRT,W*"));
-    EXPECT_FALSE(sender.RestartBeforeSend);
-    EXPECT_TRUE(sender.PauseRunning());
     EXPECT_EQ(sendEnabled, std::vector<bool>{false});
 
     // A click that still arrives during the pause sends nothing.
-    sender.SendBitBtnClick("02.$PXEMSNM,0119,01*");
+    sender.Send("02.$PXEMSNM,0119,01*");
     EXPECT_EQ(writes.size(), 1u);
 
     ASSERT_TRUE(ProcessEventsUntil([this] { return writes.size() == 2; }, 10 * kPauseMs));
@@ -219,12 +234,22 @@ TEST_F(CommandSenderTest, TwoStepSendPausesWithoutBlockingAndRefusesAThirdSend) 
     EXPECT_GE(writes[1].atMs - writes[0].atMs, kPauseMs - 5);
     EXPECT_GT(otherTimerTicks, 2) << "timers kept ticking during the pause";
     EXPECT_EQ(sendEnabled, (std::vector<bool>{false, true}));
-    EXPECT_FALSE(sender.PauseRunning());
 
-    // Done: the next SEND is a plain one.
-    sender.SendBitBtnClick(place);
+    // Done: the restart is used up, the next SEND is a plain one at once.
+    sender.Send(place);
     ASSERT_EQ(writes.size(), 3u);
     EXPECT_EQ(writes[2].bytes, writes[1].bytes);
+    EXPECT_EQ(sendEnabled.size(), 2u);
+}
+
+TEST_F(CommandSenderTest, ACancelledRestartSendsTheBoxAlone) {
+    heldPort = reinterpret_cast<HANDLE>(0x51);
+    CommandSender sender(Links(), trace, 400);
+    sender.SetRestartBeforeSend(true);
+    sender.SetRestartBeforeSend(false);
+    sender.Send("02.$PXEMSNM,0119,01*");
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].bytes, Framed("$PXEMSNM,0119,01*"));
 }
 
 } // namespace

@@ -1,3 +1,6 @@
+// The port connection through its entry points (start, stop, a menu choice,
+// the settings at start-up) on pseudo-terminals, files and missing devices.
+// What it holds is read from outside: descriptors, receive loops, the window.
 #include "port_connection.h"
 
 #include <QThread>
@@ -8,8 +11,8 @@
 
 #include "app_fakes.h"
 #include "gps_thread.h"
-#include "recording_notifier.h"
 #include "receiver_state.h"
+#include "recording_notifier.h"
 #include "test_support.h"
 #include "trace_file.h"
 
@@ -26,41 +29,241 @@ protected:
             fs::create_symlink("/nonexistent-quillmar/tty" + std::to_string(n),
                                "COM" + std::to_string(n));
     }
+    ~ConnectionTest() override {
+        connection.Stop();
+        EXPECT_TRUE(WaitForReceiveLoops(5000));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void StartOn(int portIndex) {
+        window.selectedPort = portIndex;
+        connection.Start();
+    }
+    std::vector<QString> Told() const {
+        std::vector<QString> texts;
+        for (const auto& shown : notifier.shown)
+            texts.push_back(shown.text);
+        return texts;
+    }
 
     TempWorkDir dir;
     TraceFile trace{"MainLog.txt"};
-    FakeClock clock;
-    StatusTimer status{clock, trace};
     FakeConnectionWindow window;
-    PortConnection connection{window, status, trace};
+    int stops = 0;
+    PortConnection connection{window, trace, [this] { ++stops; }};
     ScopedRecordingNotifier notifier;
 };
 
-TEST_F(ConnectionTest, SettingsRoundTripByteForByte) {
-    connection.BaudRateCode = 3;
-    connection.DataBitsCode = 2;
-    connection.ParityCode = 4;
-    connection.StopBitsCode = 1;
-    ASSERT_TRUE(connection.SaveSettings(6));
-    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "6 3,2,4,1,");
-    EXPECT_TRUE(notifier.shown.empty());
+const std::string kBurst = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,"
+                           "W*6A\r\n";
 
-    FakeConnectionWindow nextWindow;
-    PortConnection next(nextWindow, status, trace);
-    next.LoadSettings();
-    EXPECT_EQ(nextWindow.selectCalls, std::vector<int>{6});
-    EXPECT_EQ(next.BaudRateCode, 3);
-    EXPECT_EQ(next.DataBitsCode, 2);
-    EXPECT_EQ(next.ParityCode, 4);
-    EXPECT_EQ(next.StopBitsCode, 1);
-    EXPECT_EQ(nextWindow.marks[LineMenu::BaudRate], std::vector<int32_t>{3});
-    EXPECT_EQ(nextWindow.marks[LineMenu::DataBits], std::vector<int32_t>{2});
-    EXPECT_EQ(nextWindow.marks[LineMenu::Parity], std::vector<int32_t>{4});
-    EXPECT_EQ(nextWindow.marks[LineMenu::StopBits], std::vector<int32_t>{1});
-    // ... and tried to start at once (COM7 leads nowhere here).
-    ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_EQ(notifier.shown[0].text, "QVX_COMPORT_INIT_ERR");
+// Sends bursts until the receive loop has stored one.
+bool BurstArrives(PtyPort& port) {
+    return ProcessEventsUntil(
+        [&port] {
+            port.Send(kBurst);
+            QThread::msleep(200);
+            return TakeReceiverSnapshot().Rmc.Status[0] == 'A';
+        },
+        10000);
+}
+
+TEST_F(ConnectionTest, StartOpensTheSelectedPortAndAnotherStartMovesToTheNext) {
+    PtyPort first(3);
+    StartOn(2);
+    EXPECT_TRUE(notifier.shown.empty());
+    EXPECT_TRUE(first.HeldByProgram());
+    EXPECT_NE(connection.Port(), nullptr);
+    EXPECT_EQ(first.Speed(), B9600);
+    EXPECT_TRUE(window.timerEnabled);
+    EXPECT_FALSE(window.goEnabled);
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "2 1,3,1,0,");
+    ASSERT_TRUE(BurstArrives(first));
+    EXPECT_EQ(ReceiveLoopThreads(), 1);
+
+    // Another port: the first is let go, one loop runs on the second.
+    PtyPort second(4);
+    StartOn(3);
+    EXPECT_FALSE(first.HeldByProgram());
+    EXPECT_TRUE(second.HeldByProgram());
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "3 1,3,1,0,");
+    EXPECT_TRUE(ProcessEventsUntil([] { return ReceiveLoopThreads() == 1; }, 5000));
+
+    connection.Stop();
+    EXPECT_FALSE(second.HeldByProgram());
+    EXPECT_EQ(connection.Port(), nullptr);
+    EXPECT_FALSE(window.timerEnabled);
+    EXPECT_EQ(stops, 1);
+    EXPECT_TRUE(WaitForReceiveLoops(5000));
+    EXPECT_TRUE(notifier.shown.empty());
+}
+
+TEST_F(ConnectionTest, APortThatIsMissingOrUnselectedLeavesNothingOpen) {
+    window.timerEnabled = true;
+    window.goEnabled = true;
+    StartOn(2); // COM3 leads nowhere
+    EXPECT_EQ(Told(), std::vector<QString>{"QVX_COMPORT_INIT_ERR"});
+    EXPECT_EQ(notifier.shown[0].kind, RecordingNotifier::Shown::Message);
+    EXPECT_FALSE(window.timerEnabled);
+    EXPECT_FALSE(window.goEnabled);
+    EXPECT_EQ(connection.Port(), nullptr);
+    EXPECT_EQ(ReceiveLoopThreads(), 0);
+    EXPECT_FALSE(FileExists("Quillmar.aon"));
+
+    // No selection fails on the number, before any timer is touched.
+    window.timerEnabled = true;
+    StartOn(-1);
+    EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_NUMBER_ERR");
+    EXPECT_TRUE(window.timerEnabled);
+    EXPECT_EQ(connection.Port(), nullptr);
+}
+
+TEST_F(ConnectionTest, APortThatRefusesItsSettingsIsHeldUntilTheNextStartOrStop) {
+    fs::remove("COM5");
+    WriteFileBytes("COM5", "no terminal");
+    window.timerEnabled = true;
+    StartOn(4);
+    EXPECT_EQ(Told(), std::vector<QString>{"QVX_COMPORT_GET_COM_STATE_ERR"});
+    EXPECT_EQ(DescriptorsOn("COM5"), 1);
+    EXPECT_NE(connection.Port(), nullptr) << "SEND still has a port to try";
+    EXPECT_FALSE(window.timerEnabled);
+    EXPECT_EQ(ReceiveLoopThreads(), 0);
+    EXPECT_FALSE(FileExists("Quillmar.aon"));
+
+    connection.Stop();
+    EXPECT_EQ(DescriptorsOn("COM5"), 0);
+    EXPECT_EQ(connection.Port(), nullptr);
+    EXPECT_EQ(notifier.shown.size(), 1u) << "the close went well";
+
+    // Refused again; this time a start elsewhere lets it go.
+    StartOn(4);
+    EXPECT_EQ(DescriptorsOn("COM5"), 1);
+    PtyPort port(6);
+    StartOn(5);
+    EXPECT_EQ(DescriptorsOn("COM5"), 0);
+    EXPECT_TRUE(port.HeldByProgram());
+
+    // A connection that goes away closes what it holds.
+    {
+        FakeConnectionWindow otherWindow;
+        PortConnection other(otherWindow, trace, [] {});
+        otherWindow.selectedPort = 4;
+        other.Start();
+        EXPECT_EQ(DescriptorsOn("COM5"), 1);
+    }
+    EXPECT_EQ(DescriptorsOn("COM5"), 0);
+    EXPECT_EQ(ReadFileBytes("COM5"), "no terminal");
+}
+
+TEST_F(ConnectionTest, AFailedCloseKeepsThePortForTheNextStopOrStart) {
+    PtyPort first(3);
+    StartOn(2);
+    const HANDLE held = connection.Port();
+    ASSERT_NE(held, nullptr);
+    // Closed behind the connection's back: its own close must now fail.
+    ASSERT_EQ(RsClose_WIN(held), 0);
+    for (int i = 1; i <= 2; ++i) {
+        connection.Stop();
+        ASSERT_EQ(notifier.shown.size(), static_cast<std::size_t>(i));
+        EXPECT_EQ(notifier.shown.back().kind, RecordingNotifier::Shown::Box);
+        EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_CLOSE_ERR");
+        EXPECT_EQ(notifier.shown.back().caption, "Quillmar Skyvane");
+        EXPECT_EQ(connection.Port(), held) << "kept for the next try";
+        EXPECT_EQ(stops, i);
+        EXPECT_FALSE(window.timerEnabled);
+    }
+
+    // A start drops it whatever its close says, and says nothing about it.
+    PtyPort second(4);
+    StartOn(3);
+    EXPECT_EQ(notifier.shown.size(), 2u);
+    EXPECT_NE(connection.Port(), held);
+    EXPECT_TRUE(second.HeldByProgram());
+    EXPECT_TRUE(window.timerEnabled);
+}
+
+TEST_F(ConnectionTest, StopWithoutAPortResetsTheClockAndTheTimerAndEndsTheTrace) {
+    WriteFileBytes("MainLog.txt", "");
+    trace.Setup();
+    for (int i = 1; i <= 2; ++i) {
+        window.timerEnabled = true;
+        connection.Stop();
+        EXPECT_EQ(stops, i);
+        EXPECT_FALSE(window.timerEnabled);
+        EXPECT_TRUE(notifier.shown.empty());
+    }
+    // The stop closed the main trace: later lines are dropped.
+    connection.ChooseLineItem(LineMenu::BaudRate, "4800 bps");
+    EXPECT_EQ(ReadFileBytes("MainLog.txt"), "");
+}
+
+TEST_F(ConnectionTest, MenuChoicesAreTracedAndUsedFromTheNextStart) {
+    WriteFileBytes("MainLog.txt", "");
+    trace.Setup();
+    PtyPort port(3);
+    StartOn(2);
+    connection.ChooseLineItem(LineMenu::BaudRate, "4800 bps");
+    connection.ChooseLineItem(LineMenu::StopBits, "1.5 stop bits");
+    connection.ChooseLineItem(LineMenu::Parity, "Even Parity");
+    connection.ChooseLineItem(LineMenu::DataBits, "7 Bits");
+    EXPECT_EQ(port.Speed(), B9600) << "the running connection keeps its line";
+    StartOn(2);
+    EXPECT_EQ(port.Speed(), B4800);
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "2 9,2,0,1,");
+
+    // Captions the menus do not know set the start values.
+    connection.ChooseLineItem(LineMenu::BaudRate, "128000 bps");
+    connection.ChooseLineItem(LineMenu::StopBits, "3 stop bits");
+    connection.ChooseLineItem(LineMenu::Parity, "?");
+    connection.ChooseLineItem(LineMenu::DataBits, "");
+    StartOn(2);
+    EXPECT_EQ(port.Speed(), B9600);
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "2 1,3,1,0,");
+
+    const std::string log = ReadFileBytes("MainLog.txt");
+    const std::string choices = "4800 bps By Set, iBaudRate = 9\r\n"
+                                "1.5 stop bits By Set, iStopBits = 1\r\n"
+                                "Even Parity By Set, iParity = 0\r\n"
+                                "7 Bits By Set, iDataBits = 2\r\n"
+                                "Use Thread To Receive!!!\r\n"
+                                "128000 bps By Set, iBaudRate = 1\r\n"
+                                "3 stop bits By Set, iStopBits = 0\r\n"
+                                "? By Set, iParity = 1\r\n"
+                                " By Set, iDataBits = 3\r\n"
+                                "Use Thread To Receive!!!\r\n";
+    EXPECT_EQ(log, "Use Thread To Receive!!!\r\n" + choices);
+}
+
+TEST_F(ConnectionTest, SettingsFileStartsItsPortWithItsCodes) {
+    PtyPort port(3);
+    WriteFileBytes("Quillmar.aon", "2 3,2,4,1,");
+    connection.LoadSettings();
+    EXPECT_EQ(window.selectCalls, std::vector<int>{2});
+    EXPECT_EQ(window.marks[LineMenu::BaudRate], std::vector<int32_t>{3});
+    EXPECT_EQ(window.marks[LineMenu::DataBits], std::vector<int32_t>{2});
+    EXPECT_EQ(window.marks[LineMenu::Parity], std::vector<int32_t>{4});
+    EXPECT_EQ(window.marks[LineMenu::StopBits], std::vector<int32_t>{1});
+    EXPECT_TRUE(port.HeldByProgram());
+    EXPECT_EQ(port.Speed(), B19200);
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "2 3,2,4,1,");
+    EXPECT_TRUE(notifier.shown.empty());
+}
+
+TEST_F(ConnectionTest, SettingsOfAPortThatDoesNotStartAreKept) {
+    WriteFileBytes("Quillmar.aon", "6 3,2,4,1,");
+    connection.LoadSettings();
+    EXPECT_EQ(window.selectCalls, std::vector<int>{6});
+    EXPECT_EQ(Told(), std::vector<QString>{"QVX_COMPORT_INIT_ERR"});
     EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "6 3,2,4,1,") << "a failed start writes nothing";
+
+    // A port index outside the list selects nothing: the start fails on the number.
+    notifier.shown.clear();
+    WriteFileBytes("Quillmar.aon", "A 5");
+    connection.LoadSettings();
+    EXPECT_EQ(window.selectCalls.back(), 'A' - '0');
+    EXPECT_EQ(window.marks[LineMenu::BaudRate].back(), 5);
+    EXPECT_EQ(window.marks[LineMenu::DataBits].back(), -48);
+    EXPECT_EQ(Told(), std::vector<QString>{"QVX_COMPORT_NUMBER_ERR"});
 }
 
 TEST_F(ConnectionTest, NoSettingsFileMarksTheStartValuesAndOpensNothing) {
@@ -71,213 +274,22 @@ TEST_F(ConnectionTest, NoSettingsFileMarksTheStartValuesAndOpensNothing) {
     EXPECT_EQ(window.marks[LineMenu::StopBits], std::vector<int32_t>{0});
     EXPECT_TRUE(window.selectCalls.empty());
     EXPECT_TRUE(notifier.shown.empty());
-    EXPECT_FALSE(connection.PortOpen());
+    EXPECT_EQ(connection.Port(), nullptr);
     EXPECT_FALSE(FileExists("Quillmar.aon"));
 }
 
-TEST_F(ConnectionTest, MalformedSettingsAreReadByPositionWithoutChecks) {
-    // Short: the missing bytes read as zero, i.e. codes of -48.
-    WriteFileBytes("Quillmar.aon", "2 5");
-    connection.LoadSettings();
-    EXPECT_EQ(window.selectCalls.back(), 2);
-    EXPECT_EQ(connection.BaudRateCode, 5);
-    EXPECT_EQ(connection.DataBitsCode, -48);
-    EXPECT_EQ(connection.ParityCode, -48);
-    EXPECT_EQ(connection.StopBitsCode, -48);
-    EXPECT_EQ(window.marks[LineMenu::DataBits], std::vector<int32_t>{-48});
-
-    // The bytes between are not looked at; a line feed ends the read.
-    WriteFileBytes("Quillmar.aon", "1x2y3z4w5v");
-    connection.LoadSettings();
-    EXPECT_EQ(window.selectCalls.back(), 1);
-    EXPECT_EQ(connection.BaudRateCode, 2);
-    EXPECT_EQ(connection.StopBitsCode, 5);
-    WriteFileBytes("Quillmar.aon", "3 1\n3,1,0,");
-    connection.LoadSettings();
-    EXPECT_EQ(connection.BaudRateCode, 1);
-    EXPECT_EQ(connection.DataBitsCode, -48);
-
-    // A port index outside the list selects nothing, so the start fails on the number.
-    notifier.shown.clear();
-    WriteFileBytes("Quillmar.aon", "A 1,3,1,0,");
-    connection.LoadSettings();
-    EXPECT_EQ(window.selectCalls.back(), 'A' - '0');
-    EXPECT_EQ(window.selectedPort, -1);
-    ASSERT_FALSE(notifier.shown.empty());
-    EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_NUMBER_ERR");
-}
-
-TEST_F(ConnectionTest, SettingsThatCannotBeWrittenAreReportedAndTheOldFileKept) {
+TEST_F(ConnectionTest, SettingsThatCannotBeSavedAreReportedAndThePortStillRuns) {
     WriteFileBytes("Quillmar.aon", "4 1,3,1,0,");
     ASSERT_EQ(chmod("Quillmar.aon", 0444), 0);
-    EXPECT_FALSE(connection.SaveSettings(0));
-    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "4 1,3,1,0,");
+    PtyPort port(3);
+    StartOn(2);
     ASSERT_EQ(notifier.shown.size(), 1u);
     EXPECT_EQ(notifier.shown[0].kind, RecordingNotifier::Shown::Box);
     EXPECT_EQ(notifier.shown[0].text, "Can not Save User Setting");
     EXPECT_EQ(notifier.shown[0].caption, "Quillmar");
-
-    // Writable again: replaced whole, permissions kept, no temporary left behind.
-    ASSERT_EQ(chmod("Quillmar.aon", 0640), 0);
-    EXPECT_TRUE(connection.SaveSettings(8));
-    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "8 1,3,1,0,");
-    struct stat st {};
-    ASSERT_EQ(stat("Quillmar.aon", &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 10);
-}
-
-TEST_F(ConnectionTest, SettingsInAFolderThatCannotTakeThemAreReported) {
-    fs::create_directory("Quillmar.aon");
-    EXPECT_FALSE(connection.SaveSettings(0));
-    EXPECT_TRUE(fs::is_directory("Quillmar.aon"));
-    fs::remove("Quillmar.aon");
-
-    fs::create_directory("locked");
-    ASSERT_EQ(chdir("locked"), 0);
-    ASSERT_EQ(chmod(".", 0555), 0);
-    EXPECT_FALSE(connection.SaveSettings(0));
-    EXPECT_FALSE(FileExists("Quillmar.aon"));
-    EXPECT_EQ(notifier.shown.size(), 2u);
-    ASSERT_EQ(chmod(".", 0755), 0);
-    ASSERT_EQ(chdir(".."), 0);
-}
-
-TEST_F(ConnectionTest, SettingsThroughALinkReplaceTheFileItLeadsTo) {
-    fs::create_directory("keep");
-    WriteFileBytes("keep/settings", "0 1,3,1,0,");
-    fs::create_symlink("keep/settings", "Quillmar.aon");
-    EXPECT_TRUE(connection.SaveSettings(5));
-    EXPECT_TRUE(fs::is_symlink("Quillmar.aon"));
-    EXPECT_EQ(ReadFileBytes("keep/settings"), "5 1,3,1,0,");
-}
-
-TEST_F(ConnectionTest, PortThatDoesNotExistShowsInitErrorAndStopsTheTimer) {
-    window.timerEnabled = true;
-    window.goEnabled = true;
-    window.selectedPort = 2;
-    connection.StartConnection();
-    ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_EQ(notifier.shown[0].kind, RecordingNotifier::Shown::Message);
-    EXPECT_EQ(notifier.shown[0].text, "QVX_COMPORT_INIT_ERR");
-    EXPECT_EQ(connection.LastPortStatus, QVX_COMPORT_INIT_ERR);
-    EXPECT_FALSE(window.timerEnabled);
-    EXPECT_FALSE(window.goEnabled);
-    EXPECT_FALSE(connection.PortOpen());
-    EXPECT_TRUE(connection.ReceiveThread.isNull());
-    EXPECT_FALSE(FileExists("Quillmar.aon"));
-}
-
-TEST_F(ConnectionTest, NoSelectionFailsOnThePortNumberAndLeavesTheTimerAlone) {
-    window.timerEnabled = true;
-    window.selectedPort = -1;
-    connection.StartConnection();
-    ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_EQ(notifier.shown[0].text, "QVX_COMPORT_NUMBER_ERR");
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "4 1,3,1,0,");
+    EXPECT_TRUE(port.HeldByProgram());
     EXPECT_TRUE(window.timerEnabled);
-}
-
-TEST_F(ConnectionTest, StopTwiceOnlyResetsTheClockAndTheTimer) {
-    WriteFileBytes("MainLog.txt", "");
-    trace.Setup();
-    for (int i = 0; i < 2; ++i) {
-        status.FixTimeClock = {1, 2, 3};
-        window.timerEnabled = true;
-        connection.StopConnection();
-        EXPECT_EQ(FixTimeText(status.FixTimeClock), "Fix Time : 00:00:00");
-        EXPECT_FALSE(window.timerEnabled);
-        EXPECT_TRUE(notifier.shown.empty());
-    }
-    // The stop closed the main trace: later lines are dropped.
-    connection.BaudRateMenuClick("4800 bps");
-    EXPECT_EQ(ReadFileBytes("MainLog.txt"), "");
-}
-
-TEST_F(ConnectionTest, CloseFailureIsShownAndTheHandleKeptForTheNextTry) {
-    const HANDLE stale = reinterpret_cast<HANDLE>(0x5151);
-    connection.MainPortHandle = stale; // a handle the library does not know
-    for (int i = 1; i <= 2; ++i) {
-        connection.StopConnection();
-        ASSERT_EQ(notifier.shown.size(), static_cast<std::size_t>(i));
-        EXPECT_EQ(notifier.shown.back().kind, RecordingNotifier::Shown::Box);
-        EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_CLOSE_ERR");
-        EXPECT_EQ(notifier.shown.back().caption, "Quillmar Skyvane");
-        EXPECT_EQ(connection.MainPortHandle, stale);
-    }
-}
-
-TEST_F(ConnectionTest, MenuClicksSetTheirCodeOrTheFallbackAndTraceIt) {
-    WriteFileBytes("MainLog.txt", "");
-    trace.Setup();
-    EXPECT_EQ(connection.BaudRateMenuClick("4800 bps"), 9);
-    EXPECT_EQ(connection.BaudRateCode, 9);
-    EXPECT_EQ(connection.BaudRateMenuClick("128000 bps"), 1);
-    EXPECT_EQ(connection.StopBitMenuClick("1.5 stop bits"), 1);
-    EXPECT_EQ(connection.StopBitsCode, 1);
-    EXPECT_EQ(connection.ParityMenuClick("Even Parity"), 0);
-    EXPECT_EQ(connection.ParityMenuClick("?"), 1);
-    EXPECT_EQ(connection.DataBitsMenuClick("7 Bits"), 2);
-    EXPECT_EQ(connection.DataBitsCode, 2);
-    EXPECT_EQ(connection.DataBitsMenuClick(""), 3);
-    EXPECT_EQ(ReadFileBytes("MainLog.txt"), "4800 bps By Set, iBaudRate = 9\r\n"
-                                            "128000 bps By Set, iBaudRate = 1\r\n"
-                                            "1.5 stop bits By Set, iStopBits = 1\r\n"
-                                            "Even Parity By Set, iParity = 0\r\n"
-                                            "? By Set, iParity = 1\r\n"
-                                            "7 Bits By Set, iDataBits = 2\r\n"
-                                            " By Set, iDataBits = 3\r\n");
-}
-
-TEST_F(ConnectionTest, PortListShowsWhereEachPortLeads) {
-    fs::remove("COM3");
-    EXPECT_EQ(PortDeviceDescription(3), "/dev/ttyS2");
-    WriteFileBytes("device", "");
-    fs::create_symlink(fs::current_path() / "device", "COM3");
-    EXPECT_EQ(PortDeviceDescription(3), (fs::canonical("device")).string());
-    EXPECT_EQ(PortDeviceDescription(4), "/nonexistent-quillmar/tty4 (missing)");
-}
-
-char SnapshotRmcStatus() {
-    return TakeReceiverSnapshot().Rmc.Status[0];
-}
-
-TEST_F(ConnectionTest, PortConnectionRunsOneReceiveLoopAndHandsOverOnAPortChange) {
-    PtyPort port(3);
-    window.selectedPort = 2;
-    connection.StartConnection();
-    ASSERT_EQ(connection.LastPortStatus, 0);
-    EXPECT_TRUE(notifier.shown.empty());
-    EXPECT_TRUE(connection.PortOpen());
-    EXPECT_FALSE(connection.ReceiveThread.isNull());
-    EXPECT_TRUE(window.timerEnabled);
-    EXPECT_FALSE(window.goEnabled);
-    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "2 1,3,1,0,");
-
-    // Bursts reach the receiver state through the receive loop.
-    const std::string burst = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,"
-                              "W*6A\r\n";
-    ASSERT_TRUE(ProcessEventsUntil(
-        [&port, &burst] {
-            port.Send(burst);
-            QThread::msleep(200);
-            return SnapshotRmcStatus() == 'A';
-        },
-        10000));
-
-    // Another port: the old loop is told to stop, one loop runs on the new port.
-    PtyPort second(4);
-    window.selectedPort = 3;
-    connection.StartConnection();
-    ASSERT_EQ(connection.LastPortStatus, 0);
-    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "3 1,3,1,0,");
-    EXPECT_FALSE(WaitForReceiveLoops(100));
-
-    connection.StopConnection();
-    EXPECT_FALSE(connection.PortOpen());
-    EXPECT_TRUE(connection.ReceiveThread.isNull());
-    EXPECT_FALSE(window.timerEnabled);
-    EXPECT_TRUE(WaitForReceiveLoops(5000));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace

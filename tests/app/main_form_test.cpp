@@ -1,24 +1,31 @@
 #include "main_form.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <climits>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <mutex>
 
 #include "app_fakes.h"
 #include "close_on_signal.h"
 #include "gps_thread.h"
 #include "main_trace.h"
-#include "recording_notifier.h"
 #include "program_flags.h"
+#include "receiver_command_table.h"
+#include "receiver_state.h"
+#include "recording_notifier.h"
 #include "test_support.h"
 
 namespace {
@@ -47,6 +54,38 @@ QMenu* TopMenu(QMainWindow& form, const QString& title) {
     return nullptr;
 }
 
+// A line-setting menu under "Tools" by its title, and one of its items.
+QMenu* ToolsMenu(QMainWindow& form, const QString& title) {
+    for (QAction* action : TopMenu(form, "Tools")->actions()) {
+        if (action->text() == title)
+            return action->menu();
+    }
+    return nullptr;
+}
+QAction* MenuItem(QMenu* menu, const QString& text) {
+    for (QAction* action : menu->actions()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+QStringList Checked(QMenu* menu) {
+    QStringList marks;
+    for (QAction* action : menu->actions())
+        if (action->isChecked())
+            marks << action->text();
+    return marks;
+}
+
+// The receiver state as a stored batch leaves it.
+void StoreReceiverState(char rmcStatus, const char* utcTime = "") {
+    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
+    ReceiverState& state = SharedReceiverState();
+    state = ReceiverState{};
+    state.Rmc.Status[0] = rmcStatus;
+    std::strncpy(state.Gga.UtcTime, utcTime, sizeof state.Gga.UtcTime - 1);
+}
+
 void ChooseItem(QComboBox* box, const QString& text) {
     const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     ASSERT_GE(index, 0) << text.toStdString();
@@ -70,7 +109,23 @@ protected:
     }
     ~MainFormTest() override {
         form.close();
+        // No receive loop outlives its test.
+        EXPECT_TRUE(WaitForReceiveLoops(5000));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        StoreReceiverState('\0');
+        FixAcquired = false;
+    }
+
+    // SEND with no port: an armed warm restart still starts the fix search
+    // over before the sender finds no port, so the fix flag tells whether
+    // one was armed.
+    bool SendWouldRestartFirst() {
+        FixAcquired = true;
+        QTest::mouseClick(Find<QPushButton>("SendBitBtn"), Qt::LeftButton);
+        EXPECT_EQ(notifier.shown.back().text, "Select Com Port To Start");
+        const bool armed = !FixAcquired;
+        FixAcquired = false;
+        return armed;
     }
 
     template <typename T> T* Find(const char* name) {
@@ -85,61 +140,212 @@ protected:
     TMainForm form{&clock};
 };
 
-TEST_F(MainFormTest, StripsHoldEveryControlWithItsStartState) {
+// The controls of the three rows (tools, then the two rows of the control
+// strip), left to right as the window shows them.
+const std::vector<const char*> kRows[] = {
+    {"SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4", "SpeedButton5",
+     "SentenceSpeedButton", "NavigationSpeedButton", "SingleSpeedButton", "RoadmapSpeedButton",
+     "SatelliteSpeedButton", "StopComSpeedButton", "StartComSpeedButton", "SetUTCTimeSpeedButton",
+     "SoundSpeedButton", "AboutSpeedButton"},
+    {"ComPortComboBox", "CurrentTimeEdit", "DatumsComboBox", "ZoneComboBox", "CountryComboBox",
+     "CityComboBox", "HelpBitBtn"},
+    {"FixTimeEdit", "Cmd_ComboBox", "Edit2", "AltitudeEdit", "Edit3", "SendBitBtn"},
+};
+
+// Where a widget lies in the window.
+QRect InForm(const QWidget* widget, const QWidget& form) {
+    return QRect(widget->mapTo(&form, QPoint(0, 0)), widget->size());
+}
+
+bool IsOrInside(const QWidget* widget, const QWidget* ancestor) {
+    for (; widget != nullptr; widget = widget->parentWidget())
+        if (widget == ancestor)
+            return true;
+    return false;
+}
+
+TEST_F(MainFormTest, ControlsLieSideBySideInTheStripInTheirOrder) {
     EXPECT_EQ(form.windowTitle(), ".");
     EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
+    const QImage shown = form.grab().toImage();
+    ASSERT_EQ(shown.size(), form.size());
+    const QWidget* strip = Find<QWidget>("ComPortComboBox")->parentWidget();
+    const QRect stripRect = InForm(strip, form);
+    EXPECT_TRUE(form.rect().contains(stripRect));
+
+    std::vector<QWidget*> all;
+    int rowBottom = -1;
+    for (const std::vector<const char*>& names : kRows) {
+        std::vector<QWidget*> row;
+        for (const char* name : names) {
+            QWidget* control = Find<QWidget>(name);
+            ASSERT_NE(control, nullptr);
+            row.push_back(control);
+        }
+        // Left to right in this order, and the rows one below the other.
+        for (std::size_t i = 1; i < row.size(); ++i)
+            EXPECT_LT(InForm(row[i - 1], form).center().x(), InForm(row[i], form).center().x())
+                << names[i - 1] << " | " << names[i];
+        int top = INT_MAX, bottom = -1;
+        for (const QWidget* control : row) {
+            top = std::min(top, InForm(control, form).top());
+            bottom = std::max(bottom, InForm(control, form).bottom());
+        }
+        EXPECT_GT(top, rowBottom) << names[0];
+        rowBottom = bottom;
+        all.insert(all.end(), row.begin(), row.end());
+    }
+
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::string name = all[i]->objectName().toStdString();
+        const QRect rect = InForm(all[i], form);
+        EXPECT_TRUE(all[i]->isVisibleTo(&form)) << name;
+        EXPECT_TRUE(stripRect.contains(rect)) << name << " leaves the strip";
+        // What is under its middle is the control itself, not a neighbour on top of it.
+        EXPECT_TRUE(IsOrInside(form.childAt(rect.center()), all[i])) << name;
+        // Something is drawn there: not one flat colour.
+        const QImage part = shown.copy(rect);
+        bool drawn = false;
+        for (int y = 0; y < part.height() && !drawn; ++y)
+            for (int x = 0; x < part.width() && !drawn; ++x)
+                drawn = part.pixel(x, y) != part.pixel(0, 0);
+        EXPECT_TRUE(drawn) << name;
+        // Neighbours may share a one-pixel edge, as the tool buttons do; none covers another.
+        for (std::size_t j = i + 1; j < all.size(); ++j) {
+            const QRect common = rect & InForm(all[j], form);
+            EXPECT_TRUE(common.isEmpty() || common.width() == 1 || common.height() == 1)
+                << name << " and " << all[j]->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(MainFormTest, ControlsShowTheirStartTextsHintsAndStates) {
     const struct {
         const char* name;
-        int x;
         const char* text;
         bool enabled;
         const char* hint;
     } buttons[] = {
-        {"SpeedButton1", 8, "", false, ""},
-        {"SentenceSpeedButton", 136, "", true, ""},
-        {"SatelliteSpeedButton", 232, "", true, "Satellite"},
-        {"StopComSpeedButton", 264, "stop", true, ""},
-        {"StartComSpeedButton", 288, "GO", false, ""},
-        {"SetUTCTimeSpeedButton", 312, "Time", true, "not modify System Time"},
-        {"SoundSpeedButton", 336, "S", true, "not notify when GPS Fixed."},
-        {"AboutSpeedButton", 392, "", true, "About"},
+        {"SpeedButton1", "", false, ""},
+        {"SpeedButton5", "", false, ""},
+        {"SentenceSpeedButton", "", true, ""},
+        {"SatelliteSpeedButton", "", true, "Satellite"},
+        {"StopComSpeedButton", "stop", true, ""},
+        {"StartComSpeedButton", "GO", false, ""},
+        {"SetUTCTimeSpeedButton", "Time", true, "not modify System Time"},
+        {"SoundSpeedButton", "S", true, "not notify when GPS Fixed."},
+        {"AboutSpeedButton", "", true, "About"},
+        {"HelpBitBtn", "HELP", true, ""},
+        {"SendBitBtn", "SEND", true, ""},
     };
     for (const auto& b : buttons) {
-        QToolButton* button = Find<QToolButton>(b.name);
+        QAbstractButton* button = Find<QAbstractButton>(b.name);
         ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->geometry(), QRect(b.x, 4, 25, 25)) << b.name;
         EXPECT_EQ(button->text(), b.text) << b.name;
         EXPECT_EQ(button->isEnabled(), b.enabled) << b.name;
         EXPECT_EQ(button->toolTip(), b.hint) << b.name;
     }
-    const QFont s = Find<QToolButton>("SoundSpeedButton")->font();
-    EXPECT_TRUE(s.bold() && s.italic() && s.strikeOut());
+    // The pictures of the tool buttons without a text.
+    for (const char* name : {"SpeedButton1", "SentenceSpeedButton", "AboutSpeedButton"})
+        EXPECT_FALSE(Find<QToolButton>(name)->icon().isNull()) << name;
+    EXPECT_EQ(Find<QToolButton>("AboutSpeedButton")->statusTip(), "About");
+    const QFont sound = Find<QToolButton>("SoundSpeedButton")->font();
+    EXPECT_TRUE(sound.bold() && sound.italic() && sound.strikeOut());
+    EXPECT_TRUE(Find<QToolButton>("StartComSpeedButton")->font().bold());
+    EXPECT_TRUE(Find<QToolButton>("StopComSpeedButton")->font().bold());
+    EXPECT_EQ(Find<QToolButton>("StopComSpeedButton")->palette().color(QPalette::ButtonText),
+              QColor(0, 0, 255));
+    EXPECT_EQ(Find<QPushButton>("SendBitBtn")->palette().color(QPalette::ButtonText),
+              QColor(0, 0, 255));
+    EXPECT_EQ(Find<QPushButton>("HelpBitBtn")->palette().color(QPalette::ButtonText),
+              QColor(0, 128, 0));
 
     const struct {
         const char* name;
-        int x, y;
         const char* text;
         int items;
     } boxes[] = {
-        {"ComPortComboBox", 8, 40, "Com Port Select", 9},
-        {"DatumsComboBox", 352, 40, "Datums", 19},
-        {"ZoneComboBox", 496, 40, "Zone", 9},
-        {"CountryComboBox", 640, 40, "Country", 0},
-        {"CityComboBox", 792, 40, "City", 0},
-        {"Cmd_ComboBox", 352, 64, "02.$PXEMSNM,0119,01*", 19},
+        {"ComPortComboBox", "Com Port Select", 9},
+        {"DatumsComboBox", "Datums", 19},
+        {"ZoneComboBox", "Zone", 9},
+        {"CountryComboBox", "Country", 0},
+        {"CityComboBox", "City", 0},
+        {"Cmd_ComboBox", "02.$PXEMSNM,0119,01*", 19},
     };
     for (const auto& b : boxes) {
         QComboBox* box = Find<QComboBox>(b.name);
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->pos(), QPoint(b.x, b.y)) << b.name;
         EXPECT_EQ(box->currentText(), b.text) << b.name;
         EXPECT_EQ(box->count(), b.items) << b.name;
+        EXPECT_TRUE(box->isEditable()) << b.name;
     }
-    EXPECT_EQ(Find<QLineEdit>("CurrentTimeEdit")->text(), "Current Time :");
-    EXPECT_EQ(Find<QLineEdit>("FixTimeEdit")->text(), "Fix Time :");
-    EXPECT_EQ(Find<QLineEdit>("AltitudeEdit")->text(), "100");
+    EXPECT_EQ(Items(Find<QComboBox>("ComPortComboBox")).first(), "COM_1");
+    EXPECT_EQ(Items(Find<QComboBox>("DatumsComboBox"))[2], "Japan-Tokyo");
+    EXPECT_EQ(Items(Find<QComboBox>("ZoneComboBox")).first(), "Africa");
+
+    const struct {
+        const char* name;
+        const char* text;
+        bool readOnly;
+    } edits[] = {
+        {"CurrentTimeEdit", "Current Time :", true},
+        {"FixTimeEdit", "Fix Time :", true},
+        {"Edit2", "Altitude", true},
+        {"AltitudeEdit", "100", false},
+        {"Edit3", "Meter", true},
+    };
+    for (const auto& e : edits) {
+        QLineEdit* edit = Find<QLineEdit>(e.name);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), e.text) << e.name;
+        EXPECT_EQ(edit->isReadOnly(), e.readOnly) << e.name;
+    }
     EXPECT_EQ(Find<QLineEdit>("AltitudeEdit")->maxLength(), 5);
     EXPECT_FALSE(form.ShowTimer->isActive());
+}
+
+TEST_F(MainFormTest, AClickWhereAControlIsShownReachesThatControl) {
+    form.grab(); // lays the window out as it is drawn
+    auto clickAt = [this](const char* name) {
+        const QRect rect = InForm(Find<QWidget>(name), form);
+        QWidget* under = form.childAt(rect.center());
+        ASSERT_NE(under, nullptr) << name;
+        QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(&form, rect.center()));
+    };
+    QToolButton* go = Find<QToolButton>("StartComSpeedButton");
+    QToolButton* time = Find<QToolButton>("SetUTCTimeSpeedButton");
+    clickAt("StartComSpeedButton"); // disabled: nothing happens
+    EXPECT_TRUE(notifier.shown.empty());
+    clickAt("StopComSpeedButton");
+    EXPECT_TRUE(go->isEnabled());
+    clickAt("SetUTCTimeSpeedButton");
+    EXPECT_EQ(time->toolTip(), "modify System Time By GPS UTC Time");
+    clickAt("SendBitBtn");
+    ASSERT_EQ(notifier.shown.size(), 1u);
+    EXPECT_EQ(notifier.shown[0].text, "Select Com Port To Start");
+    clickAt("StartComSpeedButton"); // nothing selected: fails on the number
+    EXPECT_FALSE(go->isEnabled());
+    EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_NUMBER_ERR");
+}
+
+TEST_F(MainFormTest, CommandBoxAndHelpWindowListTheSameCommands) {
+    QComboBox* command = Find<QComboBox>("Cmd_ComboBox");
+    ASSERT_EQ(command->count(), kReceiverCommandCount);
+    for (int i = 0; i < kReceiverCommandCount; ++i)
+        EXPECT_EQ(command->itemText(i), QString::fromLatin1(ReceiverCommandTable[i].item));
+    EXPECT_EQ(command->itemText(15), "16.$PXEMSLP*");
+
+    QTest::mouseClick(Find<QPushButton>("HelpBitBtn"), Qt::LeftButton);
+    ASSERT_TRUE(HelpOpen);
+    QPlainTextEdit* memo = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == "Help")
+            memo = w->findChild<QPlainTextEdit*>();
+    ASSERT_NE(memo, nullptr);
+    const QStringList lines = memo->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), command->count());
+    for (int i = 0; i < command->count(); ++i)
+        EXPECT_TRUE(lines[i].startsWith(command->itemText(i) + '\t')) << lines[i].toStdString();
 }
 
 TEST_F(MainFormTest, MenusAndTheirStartMarks) {
@@ -155,22 +361,44 @@ TEST_F(MainFormTest, MenusAndTheirStartMarks) {
             visible << a->text();
     EXPECT_EQ(visible, QStringList{"Baud Rate"});
 
-    auto checked = [this](LineMenu menu) {
-        QStringList marks;
-        for (QAction* a : form.LineSettingMenu(menu)->actions())
-            if (a->isChecked())
-                marks << a->text();
-        return marks;
-    };
-    EXPECT_TRUE(checked(LineMenu::BaudRate).isEmpty());
-    EXPECT_EQ(checked(LineMenu::StopBits), QStringList{"1 stop bit"});
-    EXPECT_EQ(checked(LineMenu::Parity), QStringList{"No Parity"});
-    EXPECT_EQ(checked(LineMenu::DataBits), QStringList{"8 Bits"});
+    QMenu* baud = ToolsMenu(form, "Baud Rate");
+    ASSERT_NE(baud, nullptr);
+    EXPECT_EQ(ActionTexts(baud),
+              (QStringList{"1200 bps", "2400 bps", "4800 bps", "9600 bps", "14400 bps", "19200 bps",
+                           "38400 bps", "57600 bps", "115200 bps"}));
+    EXPECT_EQ(ActionTexts(ToolsMenu(form, "Stop Bits")),
+              (QStringList{"1 stop bit", "1.5 stop bits", "2 stop bits"}));
+    EXPECT_EQ(
+        ActionTexts(ToolsMenu(form, "Parity")),
+        (QStringList{"Even Parity", "No Parity", "Odd Parity", "Mark Parity", "Space Parity"}));
+    EXPECT_EQ(ActionTexts(ToolsMenu(form, "Data Bits")),
+              (QStringList{"5 Bits", "6 Bits", "7 Bits", "8 Bits"}));
+
+    EXPECT_TRUE(Checked(baud).isEmpty());
+    EXPECT_EQ(Checked(ToolsMenu(form, "Stop Bits")), QStringList{"1 stop bit"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Parity")), QStringList{"No Parity"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Data Bits")), QStringList{"8 Bits"});
 
     form.FormShow(); // no settings file
-    EXPECT_EQ(checked(LineMenu::BaudRate), QStringList{"9600 bps"});
-    form.LineMenuAction(LineMenu::BaudRate, "19200 bps")->trigger();
-    EXPECT_EQ(checked(LineMenu::BaudRate), QStringList{"19200 bps"});
+    EXPECT_EQ(Checked(baud), QStringList{"9600 bps"});
+    MenuItem(baud, "19200 bps")->trigger();
+    EXPECT_EQ(Checked(baud), QStringList{"19200 bps"});
+    MenuItem(ToolsMenu(form, "Parity"), "Odd Parity")->trigger();
+    EXPECT_EQ(Checked(ToolsMenu(form, "Parity")), QStringList{"Odd Parity"});
+}
+
+TEST_F(MainFormTest, SettingsFileMarksItsItemsAndStartsItsPort) {
+    PtyPort port(4);
+    WriteFileBytes("Quillmar.aon", "3 4,3,1,2,");
+    form.FormShow();
+    EXPECT_EQ(Checked(ToolsMenu(form, "Baud Rate")), QStringList{"38400 bps"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Stop Bits")), (QStringList{"1 stop bit", "2 stop bits"}))
+        << "the form's own start mark stays";
+    EXPECT_EQ(Find<QComboBox>("ComPortComboBox")->currentText(), "COM_4");
+    EXPECT_TRUE(port.HeldByProgram());
+    EXPECT_EQ(port.Speed(), B38400);
+    EXPECT_TRUE(form.ShowTimer->isActive());
+    EXPECT_TRUE(notifier.shown.empty());
 }
 
 TEST_F(MainFormTest, FirstShowingOpensTheSixViewsAndFillsTheLists) {
@@ -181,7 +409,8 @@ TEST_F(MainFormTest, FirstShowingOpensTheSixViewsAndFillsTheLists) {
     EXPECT_FALSE(FileExists("MainLog.txt"));
     EXPECT_FALSE(FileExists("Quillmar.aon"));
     EXPECT_TRUE(notifier.shown.empty());
-    EXPECT_FALSE(form.Connection().PortOpen());
+    EXPECT_FALSE(form.ShowTimer->isActive());
+    EXPECT_EQ(ReceiveLoopThreads(), 0);
 
     QComboBox* countries = Find<QComboBox>("CountryComboBox");
     QComboBox* cities = Find<QComboBox>("CityComboBox");
@@ -235,34 +464,35 @@ TEST_F(MainFormTest, CascadeNarrowsByZoneAndCountryAndBuildsThePlaceCommand) {
     ChooseItem(countries, "Algeria");
     ChooseItem(cities, "Algiers");
     EXPECT_EQ(command->currentText(), "   $PXEMSTR,SSIP,0.642,0.053,100,-1*");
-    EXPECT_TRUE(form.Commands().RestartBeforeSend);
+    EXPECT_TRUE(SendWouldRestartFirst());
+    EXPECT_TRUE(SendWouldRestartFirst()) << "a SEND without a port keeps it armed";
 
-    // The altitude rebuilds the command; a text that is no number leaves it be.
+    // The altitude rebuilds the command; a text that is no number leaves the
+    // command and the armed restart be.
     QLineEdit* altitude = Find<QLineEdit>("AltitudeEdit");
     altitude->setText("-25");
     EXPECT_EQ(command->currentText(), "   $PXEMSTR,SSIP,0.642,0.053,-25,-1*");
-    form.Commands().RestartBeforeSend = false;
+    notifier.shown.clear();
     altitude->setText("1a");
     EXPECT_EQ(command->currentText(), "   $PXEMSTR,SSIP,0.642,0.053,-25,-1*");
-    EXPECT_FALSE(form.Commands().RestartBeforeSend);
     ASSERT_EQ(notifier.shown.size(), 1u);
     EXPECT_EQ(notifier.shown[0].kind, RecordingNotifier::Shown::Error);
     EXPECT_EQ(notifier.shown[0].text, "'1a' is not a valid integer value");
     altitude->setText("");
     EXPECT_EQ(notifier.shown.back().text, "'' is not a valid integer value");
+    EXPECT_TRUE(SendWouldRestartFirst());
     altitude->setText("100");
 
-    // A datum replaces it and cancels the warm restart; SEND has no port.
-    ASSERT_TRUE(form.Commands().RestartBeforeSend);
+    // A datum replaces it and cancels the warm restart.
     ChooseItem(Find<QComboBox>("DatumsComboBox"), "Japan-Tokyo");
     EXPECT_EQ(command->currentText(), "   $PXEMSGS,02,-148,507,685*5C");
-    EXPECT_FALSE(form.Commands().RestartBeforeSend);
+    EXPECT_FALSE(SendWouldRestartFirst());
 
     // Typing into the command box is a user change; placing a city is not.
     ChooseItem(cities, "Algiers");
-    EXPECT_TRUE(form.Commands().RestartBeforeSend);
+    EXPECT_TRUE(SendWouldRestartFirst());
     QTest::keyClicks(command->lineEdit(), "x");
-    EXPECT_FALSE(form.Commands().RestartBeforeSend);
+    EXPECT_FALSE(SendWouldRestartFirst());
 }
 
 TEST_F(MainFormTest, NoneFindsThePlaceOfTheChosenCountry) {
@@ -306,11 +536,21 @@ TEST_F(MainFormTest, TypingAPortNameTriesEachChange) {
     ASSERT_EQ(notifier.shown.size(), 1u);
     EXPECT_EQ(notifier.shown[0].text, "QVX_COMPORT_NUMBER_ERR");
     EXPECT_EQ(ports->count(), 9) << "typing adds no item";
-    // Where each item leads is looked up when the list opens.
+}
+
+TEST_F(MainFormTest, PortListShowsWhereEachPortLeads) {
+    QComboBox* ports = Find<QComboBox>("ComPortComboBox");
+    auto hint = [ports](int item) { return ports->itemData(item, Qt::ToolTipRole).toString(); };
+    // Where each item leads is looked up whenever the list opens.
+    fs::remove("COM3");
+    WriteFileBytes("device", "");
+    fs::remove("COM4");
+    fs::create_symlink(fs::current_path() / "device", "COM4");
     ports->showPopup();
     ports->hidePopup();
-    EXPECT_EQ(ports->itemData(2, Qt::ToolTipRole).toString(),
-              "/nonexistent-quillmar/tty3 (missing)");
+    EXPECT_EQ(hint(2), "/dev/ttyS2");
+    EXPECT_EQ(hint(3), QString::fromStdString(fs::canonical("device").string()));
+    EXPECT_EQ(hint(4), "/nonexistent-quillmar/tty5 (missing)");
 }
 
 TEST_F(MainFormTest, TogglesShowTheirStateOnTheButtons) {
@@ -322,11 +562,37 @@ TEST_F(MainFormTest, TogglesShowTheirStateOnTheButtons) {
     EXPECT_EQ(time->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
     EXPECT_EQ(sound->toolTip(), "make Sound When GPS Fixed.");
     EXPECT_TRUE(sound->font().strikeOut());
-    EXPECT_EQ(form.Status().SetUTCTimeTag, 1);
+    // With a fix, the tick sets the PC clock and beeps.
+    StoreReceiverState('A', "123519.00");
+    form.ShowTimerTimer();
+    EXPECT_EQ(clock.sets.size(), 1u);
+    EXPECT_EQ(notifier.beeps.size(), 1u);
+
     QTest::mouseClick(time, Qt::LeftButton);
     EXPECT_EQ(time->toolTip(), "not modify System Time");
-    EXPECT_EQ(form.Status().SetUTCTimeTag, 0);
-    EXPECT_EQ(form.Status().SoundTag, 1);
+    EXPECT_EQ(time->palette().color(QPalette::ButtonText), QColor(128, 128, 128));
+    form.ShowTimerTimer();
+    EXPECT_EQ(clock.sets.size(), 1u) << "Time is off again";
+    EXPECT_EQ(notifier.beeps.size(), 2u) << "S is still on";
+}
+
+TEST_F(MainFormTest, StopPutsTheFixTimeBackAndARestartCommandTheSearch) {
+    QLineEdit* fixTime = Find<QLineEdit>("FixTimeEdit");
+    StoreReceiverState('V');
+    for (int i = 0; i < 3; ++i)
+        form.ShowTimerTimer();
+    EXPECT_EQ(fixTime->text(), "Fix Time : 00:00:03");
+    QTest::mouseClick(Find<QToolButton>("StopComSpeedButton"), Qt::LeftButton);
+    EXPECT_EQ(fixTime->text(), "Fix Time : 00:00:03") << "the edit keeps its text";
+    StoreReceiverState('A');
+    form.ShowTimerTimer();
+    EXPECT_EQ(fixTime->text(), "Fix Time : 00:00:00");
+    EXPECT_TRUE(FixAcquired);
+
+    // A cold restart gives the fix up at once, port or no port.
+    Find<QComboBox>("Cmd_ComboBox")->setEditText("06.$PXEMSRT,C*");
+    QTest::mouseClick(Find<QPushButton>("SendBitBtn"), Qt::LeftButton);
+    EXPECT_FALSE(FixAcquired);
 }
 
 TEST_F(MainFormTest, TracedSessionOnAPortWritesTheMainLog) {
@@ -338,7 +604,7 @@ TEST_F(MainFormTest, TracedSessionOnAPortWritesTheMainLog) {
     EXPECT_EQ(port.Speed(), B9600);
 
     // A new speed waits for the next start.
-    form.LineMenuAction(LineMenu::BaudRate, "19200 bps")->trigger();
+    MenuItem(ToolsMenu(form, "Baud Rate"), "19200 bps")->trigger();
     EXPECT_EQ(port.Speed(), B9600);
     form.ShowTimerTimer();
     EXPECT_TRUE(Find<QLineEdit>("CurrentTimeEdit")->text().startsWith("Current Time : "));
@@ -368,14 +634,18 @@ TEST_F(MainFormTest, TracedSessionOnAPortWritesTheMainLog) {
 }
 
 TEST_F(MainFormTest, TerminationSignalClosesLikeTheCloseButton) {
+    PtyPort port(3);
+    WriteFileBytes("Quillmar.aon", "2 1,3,1,0,");
     CloseOnTerminationSignals(&form);
     form.FormShow();
     form.show();
     ASSERT_TRUE(form.isVisible());
-    form.Status().FixTimeClock = {0, 0, 9};
+    ASSERT_TRUE(port.HeldByProgram());
     ASSERT_EQ(raise(SIGTERM), 0);
     ASSERT_TRUE(ProcessEventsUntil([this] { return !form.isVisible(); }, 5000));
-    EXPECT_EQ(form.Status().FixTimeClock.Seconds, 0) << "StopConnection ran";
+    EXPECT_FALSE(port.HeldByProgram()) << "the connection was stopped";
+    EXPECT_FALSE(form.ShowTimer->isActive());
+    EXPECT_TRUE(WaitForReceiveLoops(5000));
     EXPECT_EQ(VisibleViews(), 0);
 }
 

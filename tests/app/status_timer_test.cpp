@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "app_fakes.h"
-#include "recording_notifier.h"
 #include "program_flags.h"
+#include "recording_notifier.h"
 #include "test_support.h"
 #include "trace_file.h"
 
@@ -24,7 +24,7 @@ protected:
         state.Rmc.Status[0] = status;
         std::memcpy(state.Gga.UtcTime, utcTime,
                     std::min(std::strlen(utcTime), sizeof state.Gga.UtcTime));
-        timer.ShowTimerTimer(state, display);
+        timer.Tick(state, display);
     }
     void Ticks(int count, char status) {
         for (int i = 0; i < count; ++i)
@@ -52,9 +52,8 @@ TEST_F(StatusTimerTest, FiveLostTicksAreToleratedTheSixthStartsOver) {
     Ticks(10, 'V');
     Tick('A');
     Ticks(4, 'V');
-    Tick('A'); // back before the sixth: nothing lost
+    Tick('A'); // back before the sixth: nothing lost, the count starts again
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:10");
-    EXPECT_EQ(timer.LostFixTicks, 0u);
 
     Ticks(5, 'V');
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:10");
@@ -67,12 +66,32 @@ TEST_F(StatusTimerTest, FiveLostTicksAreToleratedTheSixthStartsOver) {
 }
 
 TEST_F(StatusTimerTest, ClockCarriesIntoMinutesAndHoursAndWrapsAtADay) {
-    timer.FixTimeClock = {0, 59, 59};
+    Ticks(59, 'V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:59");
     Tick('V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:01:00");
+    Ticks(3600 - 60, 'V');
     EXPECT_EQ(display.fixTime, "Fix Time : 01:00:00");
-    timer.FixTimeClock = {23, 59, 59};
+    Ticks(23 * 3600 - 1, 'V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 23:59:59");
     Tick('V');
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
+    Tick('V');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
+}
+
+TEST_F(StatusTimerTest, AStopResetsTheClockARestartAlsoTheSearch) {
+    Ticks(95, 'V');
+    Tick('A');
+    timer.ResetFixTimeClock();
+    Tick('A');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
+    EXPECT_TRUE(FixAcquired) << "a stop leaves the fix alone";
+
+    timer.RestartFixSearch();
+    EXPECT_FALSE(FixAcquired);
+    Tick('V'); // no tolerance for a fix that was given up
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
 }
 
 TEST_F(StatusTimerTest, NoRmcInTheBatchIsNeitherFixNorSearch) {
@@ -91,12 +110,12 @@ TEST_F(StatusTimerTest, NoRmcInTheBatchIsNeitherFixNorSearch) {
 TEST_F(StatusTimerTest, BeepsOnEveryFixTickOnlyWhileSoundIsOn) {
     Tick('A');
     EXPECT_TRUE(notifier.beeps.empty());
-    timer.SoundSpeedButtonClick();
+    timer.ToggleSound();
     Tick('A');
     Tick('V');
     Tick('A');
     EXPECT_EQ(notifier.beeps, (std::vector<unsigned>{10000, 10000}));
-    timer.SoundSpeedButtonClick();
+    timer.ToggleSound();
     Tick('A');
     EXPECT_EQ(notifier.beeps.size(), 2u);
 }
@@ -114,7 +133,7 @@ TEST_F(StatusTimerTest, ClockIsSetToTheReceiversTimeOfDayOnThePcsDate) {
     Tick('A', "123519.500");
     EXPECT_TRUE(clock.sets.empty()) << "Time is off";
 
-    timer.SetUTCTimeSpeedButtonClick();
+    timer.ToggleClockSetting();
     Tick('V', "123519.500");
     EXPECT_TRUE(clock.sets.empty()) << "no fix";
     Tick('A', "123519.500");
@@ -139,7 +158,7 @@ TEST_F(StatusTimerTest, ClockIsSetToTheReceiversTimeOfDayOnThePcsDate) {
 TEST_F(StatusTimerTest, NoTimeSetsNothingAnImpossibleOrRefusedOneIsOnlyTraced) {
     WriteFileBytes("MainLog.txt", "");
     trace.Setup();
-    timer.SetUTCTimeSpeedButtonClick();
+    timer.ToggleClockSetting();
     Tick('A', "");
     Tick('A', "12a519.00");
     EXPECT_TRUE(clock.sets.empty());

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "sentence_logger.h"
+#include "settings_file.h"
 #include "slot_text.h"
 #include "whole_program.h"
 
@@ -242,7 +243,7 @@ TEST_P(UnusableSettings, GiveTheirMessageAndThePortCanStillBeChosen) {
     const bool started = *GetParam().toldAtStart == '\0';
     if (!started) {
         EXPECT_EQ(told, QStringList{GetParam().toldAtStart});
-        EXPECT_FALSE(form_.Connection().PortOpen());
+        EXPECT_FALSE(port.HeldByProgram());
         // Not written: nothing started.
         EXPECT_EQ(fs::symlink_status(kSettingsFileName).type(), before.type());
         EXPECT_EQ(ReadFileBytes(kSettingsFileName), bytesBefore);
@@ -250,7 +251,7 @@ TEST_P(UnusableSettings, GiveTheirMessageAndThePortCanStillBeChosen) {
         notifier_.shown.clear();
         Choose("ComPortComboBox", "COM_3");
     }
-    EXPECT_TRUE(form_.Connection().PortOpen()) << Told(notifier_);
+    EXPECT_TRUE(port.HeldByProgram()) << Told(notifier_);
     EXPECT_TRUE(form_.ShowTimer->isActive());
     EXPECT_GE(SecondsUntil([] { return ReceiveLoopThreads() == 1; }, 3000), 0);
     if (GetParam().keptAfterStart) {
@@ -306,7 +307,7 @@ TEST_F(FileFaults, CorruptSplashPictureIsToldAndTheProgramStartsAnyway) {
     ASSERT_EQ(notifier_.shown.size(), 1u) << Told(notifier_);
     EXPECT_EQ(notifier_.shown[0].kind, RecordingNotifier::Shown::Error);
     EXPECT_TRUE(notifier_.shown[0].text.contains(QStringLiteral("\"Logo.jpg\"")));
-    EXPECT_TRUE(form_.Connection().PortOpen());
+    EXPECT_TRUE(port.HeldByProgram());
     // The splash still goes at its first tick, and the views keep ticking.
     EXPECT_GE(SecondsUntil(
                   [] {
@@ -336,6 +337,7 @@ TEST_F(FileFaults, PortsThatAreNoTerminalAreRefusedAndNeverWritten) {
     EXPECT_EQ(notifier_.shown[0].text, "QVX_COMPORT_GET_COM_STATE_ERR");
     EXPECT_FALSE(form_.ShowTimer->isActive());
     EXPECT_EQ(ReceiveLoopThreads(), 0);
+    EXPECT_EQ(DescriptorsOn("COM3"), 1);
     // SEND goes to that handle; the user's bytes must not be overwritten.
     ClickButton("SendBitBtn");
     EXPECT_EQ(ReadFileBytes("COM3"), userBytes);
@@ -345,7 +347,7 @@ TEST_F(FileFaults, PortsThatAreNoTerminalAreRefusedAndNeverWritten) {
     ASSERT_EQ(notifier_.shown.size(), 3u) << Told(notifier_);
     EXPECT_EQ(notifier_.shown[1].text, "QVX_COMPORT_INIT_ERR");
     EXPECT_EQ(notifier_.shown[2].text, "QVX_COMPORT_INIT_ERR");
-    EXPECT_FALSE(form_.Connection().PortOpen());
+    EXPECT_EQ(DescriptorsOn("COM3"), 0) << "the next start let the file go";
 
     // A terminal after all that: it runs.
     Choose("ComPortComboBox", "COM_4");

@@ -28,9 +28,9 @@
 #include "gps_thread.h"
 #include "main_form.h"
 #include "navigation_form.h"
-#include "recording_notifier.h"
 #include "program_flags.h"
 #include "receiver_state.h"
+#include "recording_notifier.h"
 #include "satellite_form.h"
 #include "sentence_form.h"
 #include "single_quality_form.h"
@@ -70,20 +70,6 @@ inline int CountEntries(const char* folder) {
     if (DIR* dir = opendir(folder)) {
         while (dirent* entry = readdir(dir))
             count += entry->d_name[0] != '.';
-        closedir(dir);
-    }
-    return count;
-}
-
-// Threads of this process that run a receive loop (Qt names them after the class).
-inline int ReceiveLoopThreads() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] != '.')
-                count += ReadFileBytes(std::string("/proc/self/task/") + entry->d_name + "/comm") ==
-                         "TavrelGpsThread\n";
-        }
         closedir(dir);
     }
     return count;

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "comm_timeouts.h"
@@ -87,6 +88,22 @@ TEST(PortNameRules, NamesResolveToTheWorkingDirectoryFirst) {
     char fine[6] = "COM12";
     NormalizePortName(fine);
     EXPECT_STREQ(fine, "COM12");
+}
+
+TEST(PortNameRules, DescriptionsShowWhereEachNameLeads) {
+    TempWorkDir dir;
+    EXPECT_EQ(PortDeviceDescription(3), "/dev/ttyS2");
+    EXPECT_EQ(PortDeviceDescription(12), "/dev/ttyS11");
+    WriteFileBytes("device", "");
+    ASSERT_EQ(symlink((dir.path() + "/device").c_str(), "COM3"), 0);
+    EXPECT_EQ(PortDeviceDescription(3), std::filesystem::canonical("device").string());
+    ASSERT_EQ(symlink("/nonexistent-quillmar/tty4", "COM4"), 0);
+    EXPECT_EQ(PortDeviceDescription(4), "/nonexistent-quillmar/tty4 (missing)");
+    // A plain entry is what the library opens: shown with its folder.
+    WriteFileBytes("COM5", "");
+    EXPECT_EQ(PortDeviceDescription(5), (std::filesystem::current_path() / "COM5").string());
+    // A number that names no port shows nothing.
+    EXPECT_EQ(PortDeviceDescription(0), "");
 }
 
 TEST(IndexTables, OutOfRangeIndexesFallBack) {

@@ -16,6 +16,7 @@
 #include "about_box.h"
 #include "help_form.h"
 #include "program_flags.h"
+#include "receiver_command_table.h"
 #include "views.h"
 
 namespace {
@@ -114,55 +115,64 @@ TEST(AboutBox, EachRequestShowsAFreshModalBoxCentredOnItsOwner) {
 
 namespace {
 
-// The main window's command list, item for item.
-const char* const kCommandItems[19] = {
-    "01.$PXEMSNM,013F,01*", "02.$PXEMSNM,0119,01*", "03.$PXEMRDI,*",  "04.$PXEMSPS,0*",
-    "05.$PXEMSPS,1*",       "06.$PXEMSRT,C*",       "07.$PXEMSRT,W*", "08.$PXEMSRT,H*",
-    "09.$PXEMSRT,S*",       "10.$PXEMSRT,X*",       "11.$PXEMQVR,M*", "12.$PXEMQVR,A*",
-    "13.$PXEMQVR,N*",       "14.$PXEMQVR,R*",       "15.$PXEMQVR,U*", "16.$PXEMSLP*",
-    "17.$PXEMQVR*",         "18.$PXEMQTR,AQAS*",    "19.$PXEMQVR,V*"};
+QStringList MemoLines(const THelpForm& form) {
+    return form.Memo1->toPlainText().split(QLatin1Char('\n'));
+}
 
-const char* const kDescriptions[19] = {"輸出全部NMEA 命令",
-                                       "輸出預設NMEA 命令",
-                                       "接收GPS 模組診斷說明",
-                                       "設定每秒輸出Pulse關閉",
-                                       "設定每秒輸出Pulse開啟",
-                                       "Cold Reset",
-                                       "Warm Reset",
-                                       "Hot Reset",
-                                       "Start Library",
-                                       "Shut down Library ",
-                                       "版本資訊-Module Firmware",
-                                       "版本資訊-GPS API",
-                                       "版本資訊-GPS Library",
-                                       "版本資訊-Native RTOS",
-                                       "版本資訊-Native Processor",
-                                       "Sleep Mode",
-                                       "Wake UP",
-                                       "Almabac Check",
-                                       "版本資訊-Firmware flash"};
+// The column a line's "=>" starts in, with tab stops every eight characters.
+int ArrowColumn(const QString& line) {
+    const qsizetype arrow = line.indexOf(QStringLiteral("=>"));
+    int column = 0;
+    for (qsizetype i = 0; i < arrow; ++i)
+        column = line[i] == QLatin1Char('\t') ? (column / 8 + 1) * 8 : column + 1;
+    return column;
+}
 
 } // namespace
 
-TEST(HelpForm, MemoMatchesCommandListEntryForEntry) {
-    THelpForm form;
-    const QStringList lines = form.Memo1->toPlainText().split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 19);
-    for (int i = 0; i < 19; ++i) {
-        const QString& line = lines[i];
-        const QString command = QString::fromUtf8(kCommandItems[i]);
-        ASSERT_TRUE(line.startsWith(command)) << i + 1 << ": " << line.toStdString();
-        const QString rest = line.mid(command.size());
-        const int tabs = (i == 0 || i == 1 || i == 17) ? 1 : 2;
-        EXPECT_EQ(rest, QString(tabs, QLatin1Char('\t')) + QStringLiteral("=> ") +
-                            QString::fromUtf8(kDescriptions[i]))
-            << "line " << i + 1;
+TEST(HelpForm, MemoSaysWhatEachCommandOfTheTableDoes) {
+    THelpForm form(ReceiverCommandTable);
+    const QStringList lines = MemoLines(form);
+    ASSERT_EQ(lines.size(), kReceiverCommandCount);
+    for (int i = 0; i < kReceiverCommandCount; ++i) {
+        const CommandHelpText& command = ReceiverCommandTable[i];
+        const QString item = QString::fromUtf8(command.item);
+        const QString help = QString::fromUtf8(command.help);
+        ASSERT_TRUE(lines[i].startsWith(item)) << i + 1 << ": " << lines[i].toStdString();
+        ASSERT_TRUE(lines[i].endsWith(QStringLiteral("=> ") + help)) << lines[i].toStdString();
+        // Only tabs between the item and the arrow.
+        const QString gap =
+            lines[i].mid(item.size(), lines[i].size() - item.size() - help.size() - 3);
+        EXPECT_FALSE(gap.isEmpty()) << lines[i].toStdString();
+        EXPECT_EQ(gap.count(QLatin1Char('\t')), gap.size()) << lines[i].toStdString();
     }
-    EXPECT_EQ(lines, HelpLines());
+    // The exact bytes of a few lines, so that a change to the table shows.
+    EXPECT_EQ(lines[0], QStringLiteral("01.$PXEMSNM,013F,01*\t=> 輸出全部NMEA 命令"));
+    EXPECT_EQ(lines[9], QStringLiteral("10.$PXEMSRT,X*\t\t=> Shut down Library "));
+    EXPECT_EQ(lines[17], QStringLiteral("18.$PXEMQTR,AQAS*\t=> Almabac Check"));
+}
+
+TEST(HelpForm, ArrowsShareOneColumnForAnyCommands) {
+    // Items of 12 to 22 characters, either side of 16.
+    const CommandHelpText mixed[] = {
+        {"07.$PXEMSLP*", "twelve"},
+        {"03.$PXEMSTR,12*", "fifteen"},
+        {"04.$PXEMQTR,AQ1*", "sixteen"},
+        {"06.$PXEMSNM,013F,01,2*", "twenty-two"},
+    };
+    for (const std::span<const CommandHelpText> rows :
+         {std::span<const CommandHelpText>(ReceiverCommandTable),
+          std::span<const CommandHelpText>(mixed)}) {
+        THelpForm form(rows);
+        const QStringList lines = MemoLines(form);
+        ASSERT_EQ(lines.size(), static_cast<qsizetype>(rows.size()));
+        for (const QString& line : lines)
+            EXPECT_EQ(ArrowColumn(line), 24) << line.toStdString();
+    }
 }
 
 TEST(HelpForm, WindowLayout) {
-    THelpForm form;
+    THelpForm form(ReceiverCommandTable);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Help"));
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(form.pos(), QPoint(-1, 430));
@@ -175,7 +185,7 @@ TEST(HelpForm, WindowLayout) {
 // The descriptions must come out as Chinese glyphs in one column, not as
 // boxes from a font without them, and no line may wrap.
 TEST(HelpForm, ChineseIsDrawnAndDescriptionsLineUp) {
-    THelpForm form;
+    THelpForm form(ReceiverCommandTable);
     form.show();
     QCoreApplication::processEvents();
     qreal column = -1;
@@ -200,7 +210,7 @@ TEST(HelpForm, ChineseIsDrawnAndDescriptionsLineUp) {
 
 TEST(HelpForm, ClosingClearsFlagAndDestroysWindow) {
     HelpOpen = true;
-    QPointer<QWidget> form = CreateHelpForm();
+    QPointer<QWidget> form = CreateHelpForm(ReceiverCommandTable);
     ASSERT_NE(qobject_cast<THelpForm*>(form.data()), nullptr);
     form->show();
     EXPECT_TRUE(form->close());

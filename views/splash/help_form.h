@@ -1,25 +1,25 @@
 // The help window: what each item of the main window's command list does.
 #pragma once
 
-#include <QStringList>
 #include <QWidget>
+#include <span>
+
+#include "views.h"
 
 class QCloseEvent;
 class QPlainTextEdit;
 
 class THelpForm : public QWidget {
     Q_OBJECT
-  public:
-    THelpForm();
+public:
+    // One line per command: the item, one or two tabs, "=> " and its help.
+    explicit THelpForm(std::span<const CommandHelpText> commands);
 
     QPlainTextEdit* Memo1;
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     void FormClose();
 };
-
-// The memo's 19 lines: command, one or two tabs, "=> " and what it does.
-QStringList HelpLines();
