@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "batch_ticker.h"
 #include "main_trace.h"
 #include "notifier.h"
 #include "port_name.h"
@@ -156,10 +157,10 @@ TMainForm::TMainForm(SystemClock* clock) {
             commands_->SetRestartBeforeSend(restart);
         });
 
-    ShowTimer = new QTimer(this);
-    ShowTimer->setObjectName(QStringLiteral("ShowTimer"));
-    ShowTimer->setInterval(1000);
-    connect(ShowTimer, &QTimer::timeout, this, &TMainForm::ShowTimerTimer);
+    // Made before the views, so on each batch the status tick, which takes the
+    // window stopwatch's stamp, comes first.
+    ShowTimer = new BatchTicker(
+        "ShowTimer", [this] { ShowTimerTimer(); }, this);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -548,7 +549,7 @@ void TMainForm::SetGoEnabled(bool enabled) {
 }
 
 void TMainForm::SetShowTimerEnabled(bool enabled) {
-    // Enabling a running timer leaves its rhythm alone.
+    // Enabling a running timer leaves its phase alone.
     if (!enabled)
         ShowTimer->stop();
     else if (!ShowTimer->isActive())

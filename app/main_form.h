@@ -16,7 +16,7 @@ class QComboBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class QTimer;
+class BatchTicker;
 class QToolButton;
 
 class TMainForm : public QMainWindow,
@@ -50,7 +50,7 @@ public:
     void SoundSpeedButtonClick();
     void SendBitBtnClick();
 
-    QTimer* ShowTimer = nullptr;
+    BatchTicker* ShowTimer = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

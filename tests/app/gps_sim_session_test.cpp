@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app_fakes.h"
+#include "batch_ticker.h"
 #include "main_form.h"
 #include "program_flags.h"
 #include "recording_notifier.h"

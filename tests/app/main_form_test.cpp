@@ -19,6 +19,7 @@
 #include <mutex>
 
 #include "app_fakes.h"
+#include "batch_ticker.h"
 #include "close_on_signal.h"
 #include "gps_thread.h"
 #include "main_trace.h"
@@ -26,6 +27,7 @@
 #include "receiver_command_table.h"
 #include "receiver_state.h"
 #include "recording_notifier.h"
+#include "stored_batch.h"
 #include "test_support.h"
 
 namespace {
@@ -77,13 +79,14 @@ QStringList Checked(QMenu* menu) {
     return marks;
 }
 
-// The receiver state as a stored batch leaves it.
-void StoreReceiverState(char rmcStatus, const char* utcTime = "") {
-    std::lock_guard<std::mutex> lock(ReceiverStateMutex());
-    ReceiverState& state = SharedReceiverState();
-    state = ReceiverState{};
-    state.Rmc.Status[0] = rmcStatus;
-    std::strncpy(state.Gga.UtcTime, utcTime, sizeof state.Gga.UtcTime - 1);
+// A batch whose RMC carries this status (none for '\0') and whose GGA this time.
+void StoreReceiverState(char rmcStatus, const std::string& utcTime = "") {
+    std::string bytes;
+    if (!utcTime.empty())
+        bytes += FramedSentence("GPGGA," + utcTime + ",,,,,0,00,,,M,,M,,");
+    if (rmcStatus != '\0')
+        bytes += FramedSentence("GPRMC," + utcTime + "," + rmcStatus + ",,,,,,,,,");
+    StoreBytes(bytes);
 }
 
 void ChooseItem(QComboBox* box, const QString& text) {

@@ -1,7 +1,7 @@
 // The windows' tick follows the receiver's batches: soon after a batch is
 // stored, once a second without batches, never twice for one split burst.
 // Batches are signalled from a thread of their own, as the receive loop does.
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -109,7 +109,7 @@ TEST_F(BatchTickerTest, StoppedItNeitherTicksNorFollowsBatches) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
