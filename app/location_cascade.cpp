@@ -32,14 +32,16 @@ int HexValue(char c) {
     return -1;
 }
 
-} // namespace
-
+// Sorts the way a sorted Windows list box does: case-insensitively.
 void SortLikeListBox(std::vector<std::string>& items) {
     std::stable_sort(items.begin(), items.end(), [](const std::string& a, const std::string& b) {
         return CompareIgnoringCase(a, b) < 0;
     });
 }
 
+// A whole number the way the toolkit's StrToInt reads it: leading blanks, an
+// optional sign, decimal digits or "$"/"0x" hexadecimal, nothing after, and
+// within 32 bits. nullopt otherwise (an empty text included).
 std::optional<int> StrToInt(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ')
@@ -74,6 +76,8 @@ std::optional<int> StrToInt(std::string_view text) {
     return static_cast<int>(value);
 }
 
+// The place for a city name: the row of the chosen country when there is
+// one (six countries share the city "None"), else the first row of that name.
 const CityRow* FindPlace(std::string_view country, std::string_view city) {
     for (const CityRow& row : CityTable) {
         if (row.City != nullptr && row.Country != nullptr && city == row.City &&
@@ -82,6 +86,8 @@ const CityRow* FindPlace(std::string_view country, std::string_view city) {
     }
     return FindCity(city);
 }
+
+} // namespace
 
 LocationCascade::LocationCascade(LocationBoxes& boxes, RestartBeforeSendSwitch restartBeforeSend)
     : boxes_(boxes), restartBeforeSend_(std::move(restartBeforeSend)) {}

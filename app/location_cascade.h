@@ -47,15 +47,3 @@ private:
     LocationBoxes& boxes_;
     RestartBeforeSendSwitch restartBeforeSend_;
 };
-
-// Sorts the way a sorted Windows list box does: case-insensitively.
-void SortLikeListBox(std::vector<std::string>& items);
-
-// A whole number the way the toolkit's StrToInt reads it: leading blanks, an
-// optional sign, decimal digits or "$"/"0x" hexadecimal, nothing after, and
-// within 32 bits. nullopt otherwise (an empty text included).
-std::optional<int> StrToInt(std::string_view text);
-
-// The place for a city name: the row of the chosen country when there is
-// one (six countries share the city "None"), else the first row of that name.
-const CityRow* FindPlace(std::string_view country, std::string_view city);

@@ -26,6 +26,27 @@ int Pair(const char* text) {
     return (text[0] - '0') * 10 + (text[1] - '0');
 }
 
+// "%s %s %02d %02d:%02d:%02d %4d%s": weekday, month, day, time, year and a line feed.
+std::string CurrentTimeText(const std::tm& local) {
+    static const char* const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const char* weekday = local.tm_wday >= 0 && local.tm_wday < 7 ? kWeekdays[local.tm_wday] : "";
+    const char* month = local.tm_mon >= 0 && local.tm_mon < 12 ? kMonths[local.tm_mon] : "";
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %4d%s", weekday, month,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900,
+                  "\n");
+    return text;
+}
+
+std::string FixTimeText(const FixTimeClockValue& clock) {
+    char text[40];
+    std::snprintf(text, sizeof text, "Fix Time : %02d:%02d:%02d", clock.Hours, clock.Minutes,
+                  clock.Seconds);
+    return text;
+}
+
 } // namespace
 
 timespec RealSystemClock::Now() const {
@@ -50,31 +71,10 @@ ToggleLook SoundLook(int tag) {
     return {kGrey, "not notify when GPS Fixed."};
 }
 
-std::string CurrentTimeText(const std::tm& local) {
-    static const char* const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const char* weekday = local.tm_wday >= 0 && local.tm_wday < 7 ? kWeekdays[local.tm_wday] : "";
-    const char* month = local.tm_mon >= 0 && local.tm_mon < 12 ? kMonths[local.tm_mon] : "";
-    char text[64];
-    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %4d%s", weekday, month,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900,
-                  "\n");
-    return text;
-}
-
-std::string FixTimeText(const FixTimeClockValue& clock) {
-    char text[40];
-    std::snprintf(text, sizeof text, "Fix Time : %02d:%02d:%02d", clock.Hours, clock.Minutes,
-                  clock.Seconds);
-    return text;
-}
-
 StatusTimer::StatusTimer(SystemClock& clock, TraceFile& trace) : clock_(clock), trace_(trace) {}
 
 void StatusTimer::Tick(StatusDisplay& display) {
-    ReceiverState snapshot;
-    TakeReceiverSnapshot(snapshot);
+    const ReceiverState snapshot = TakeReceiverSnapshot();
     Tick(snapshot, display);
 }
 

@@ -51,11 +51,6 @@ struct ToggleLook {
 ToggleLook SetUTCTimeLook(int tag);
 ToggleLook SoundLook(int tag);
 
-// "%s %s %02d %02d:%02d:%02d %4d%s": weekday, month, day, time, year and a line feed.
-std::string CurrentTimeText(const std::tm& local);
-// "Fix Time : %02d:%02d:%02d"
-std::string FixTimeText(const FixTimeClockValue& clock);
-
 class StatusTimer {
 public:
     StatusTimer(SystemClock& clock, TraceFile& trace);

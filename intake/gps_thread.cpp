@@ -101,8 +101,7 @@ void TavrelGpsThread::Cycle() {
         g_threadTrace.Line("Receive Data Length = %d\r\n",
                            static_cast<int>(Com_SR_Buf.ReceiveLength));
         // This loop is the only writer, so the copy holds the batch just stored.
-        ReceiverState state;
-        TakeReceiverSnapshot(state);
+        const ReceiverState state = TakeReceiverSnapshot();
         // Bounded: a slot need not hold a zero within its width.
         for (const auto& line : state.SentenceLines)
             g_threadTrace.Line("%.*s\r\n", kSentenceLineWidth, line);

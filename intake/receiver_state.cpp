@@ -18,15 +18,11 @@ uint64_t StoreBatch(const unsigned char* bytes, uint32_t count) {
     return ++g_batchCounter;
 }
 
-void TakeReceiverSnapshot(ReceiverState& out, uint64_t* batchNumber) {
+ReceiverState TakeReceiverSnapshot(uint64_t* batchNumber) {
+    ReceiverState copy;
     std::lock_guard<std::mutex> lock(g_receiverStateMutex);
-    std::memcpy(&out, &g_receiverState, sizeof out);
+    std::memcpy(&copy, &g_receiverState, sizeof copy);
     if (batchNumber != nullptr)
         *batchNumber = g_batchCounter;
-}
-
-ReceiverState TakeReceiverSnapshot() {
-    ReceiverState copy;
-    TakeReceiverSnapshot(copy);
     return copy;
 }

@@ -122,5 +122,4 @@ uint64_t StoreBatch(const unsigned char* bytes, uint32_t count);
 // One consistent copy of the whole record, and optionally the number of the
 // batch it holds (0 before the first), so a reader can tell a new batch from
 // one it has already handled.
-ReceiverState TakeReceiverSnapshot();
-void TakeReceiverSnapshot(ReceiverState& out, uint64_t* batchNumber = nullptr);
+ReceiverState TakeReceiverSnapshot(uint64_t* batchNumber = nullptr);

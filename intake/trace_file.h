@@ -35,8 +35,6 @@ public:
     // Raw bytes, for text that is not a format.
     void Write(const char* data, std::size_t size);
 
-    const char* fileName() const { return fileName_; }
-
 private:
     const char* fileName_;
     const char* probeMode_;

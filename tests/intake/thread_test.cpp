@@ -136,7 +136,7 @@ TEST_F(ReceiveThread, BurstEverySecondRefreshesTheStateOncePerSecond) {
     ReceiverState seen{};
     uint64_t batch = 0;
     while (SecondsSince(start) < 6.5) {
-        TakeReceiverSnapshot(seen, &batch);
+        seen = TakeReceiverSnapshot(&batch);
         const std::string utc(SlotView(seen.Gga.UtcTime));
         // One batch is one whole burst: its parts agree with each other.
         ASSERT_EQ(utc, std::string(SlotView(seen.Rmc.UtcTime)));
@@ -177,9 +177,8 @@ TEST_F(ReceiveThread, EachStoredBatchIsSignalledAfterItIsStored) {
     QObject::connect(
         &BatchSignal::Instance(), &BatchSignal::Stored, &context,
         [&](quint64 batch) {
-            ReceiverState copy;
             uint64_t stored = 0;
-            TakeReceiverSnapshot(copy, &stored);
+            const ReceiverState copy = TakeReceiverSnapshot(&stored);
             std::lock_guard<std::mutex> lock(mutex);
             seen.push_back({batch, stored, std::string(SlotView(copy.Gga.UtcTime))});
         },
@@ -219,7 +218,7 @@ TEST_F(ReceiveThread, CyclesStayWithAReceiverWhoseSecondIsShort) {
     uint64_t batch = 0, lastBatch = 0;
     int wholeBursts = 0;
     while (SecondsSince(start) < 10.0) {
-        TakeReceiverSnapshot(seen, &batch);
+        seen = TakeReceiverSnapshot(&batch);
         if (batch != lastBatch && seen.SentenceLines[0][0] != '\0') {
             lastBatch = batch;
             const std::string utc(SlotView(seen.Gga.UtcTime));
@@ -370,7 +369,7 @@ TEST_F(ReceiveThread, RapidHandoverLeavesNothingBehind) {
     std::thread reader([&] {
         ReceiverState copy;
         while (reading) {
-            TakeReceiverSnapshot(copy);
+            copy = TakeReceiverSnapshot();
             ++copies;
             std::this_thread::sleep_for(milliseconds(1));
         }

@@ -33,11 +33,6 @@ void BackgroundSync::Request(int fd) {
     changed_.notify_all();
 }
 
-void BackgroundSync::Drain() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
-}
-
 void BackgroundSync::Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -46,7 +41,6 @@ void BackgroundSync::Run() {
             return; // stopping, and nothing left to sync
         std::vector<UniqueFd> batch;
         batch.swap(queue_);
-        busy_ = true;
         lock.unlock();
         for (const UniqueFd& fd : batch) {
             if (!SyncData(fd.get()))
@@ -54,7 +48,5 @@ void BackgroundSync::Run() {
         }
         batch.clear(); // closes the duplicates
         lock.lock();
-        busy_ = false;
-        changed_.notify_all();
     }
 }

@@ -25,8 +25,6 @@ public:
     void Request(int fd);
     // True once after a sync (or a request) failed.
     bool TakeFailure() { return failed_.exchange(false); }
-    // Waits until every sync requested so far is done.
-    void Drain();
 
 private:
     void Run();
@@ -34,7 +32,6 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<UniqueFd> queue_;
-    bool busy_ = false;
     bool stop_ = false;
     std::atomic<bool> failed_{false};
     std::thread thread_;

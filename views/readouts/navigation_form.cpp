@@ -94,8 +94,7 @@ void TNavigationForm::ShowTimerTimer() {
 }
 
 void TNavigationForm::ShowLines() {
-    ReceiverState state;
-    TakeReceiverSnapshot(state);
+    const ReceiverState state = TakeReceiverSnapshot();
     const NavigationLines shown = BuildNavigationLines(state, coordinateMode());
 
     // The colour belongs to the whole text box.

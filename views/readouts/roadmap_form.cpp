@@ -239,8 +239,7 @@ void TRoadmapForm::RoadmapTimerTimer() {
 }
 
 void TRoadmapForm::PlotPosition() {
-    ReceiverState snapshot;
-    TakeReceiverSnapshot(snapshot);
+    const ReceiverState snapshot = TakeReceiverSnapshot();
     RoadmapPlotState& plot = RoadmapPlot();
     const RoadmapStep step = PlotGgaPosition(plot, snapshot.Gga);
     if (step.kind == RoadmapStep::NoPosition) {

@@ -114,8 +114,7 @@ void TSatelliteForm::Timer1Timer() {
 }
 
 void TSatelliteForm::DrawPlot() {
-    ReceiverState state;
-    TakeReceiverSnapshot(state);
+    const ReceiverState state = TakeReceiverSnapshot();
     const SatelliteScene scene = BuildSatelliteScene(state, geometry_);
     if (!plot_.isNull() && plot_.size() == background_.size()) {
         std::memcpy(plot_.bits(), background_.constBits(),

@@ -25,7 +25,6 @@ public:
     void FormResize();
 
     const QImage& plotImage() const { return plot_; }
-    const SkyGeometry& skyGeometry() const { return geometry_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -169,7 +169,7 @@ void TSentenceForm::ShowTimerTimer() {
 bool TSentenceForm::ShowSentences(QString& logNotice, QString& saveNotice) {
     SaveBitBtn1->setEnabled(FixAcquired);
     uint64_t batch = 0;
-    TakeReceiverSnapshot(snapshot_, &batch);
+    snapshot_ = TakeReceiverSnapshot(&batch);
     SentenceLogger& log = SentenceLog();
 
     if (saveTag_ != 0) {

@@ -193,9 +193,8 @@ void SentenceLogger::UpdateBackground() {
 }
 
 SentenceLogger::Notice SentenceLogger::BackgroundTick() {
-    ReceiverState snapshot;
     uint64_t batch = 0;
-    TakeReceiverSnapshot(snapshot, &batch);
+    const ReceiverState snapshot = TakeReceiverSnapshot(&batch);
     const SentenceDisplay display = SelectSentenceLines(snapshot);
     return LogBatch(batch, display.shown);
 }

@@ -34,12 +34,8 @@ public:
     using Notice = QString;
 
     bool logging() const { return logging_; }
-    bool fileOpen() const { return fd_.valid(); }
     int recordCounter() const { return recordCounter_; }
-    const std::string& speedLimitText() const { return speedLimitText_; }
     std::size_t pendingBytes() const { return pending_.size(); }
-    // Waits for the disk syncs of what was written so far.
-    void WaitForDisk() { sync_.Drain(); }
 
     // Start Log: logging on, "GPS_LOG.txt" opened for appending if not open.
     Notice StartLogging();

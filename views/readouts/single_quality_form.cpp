@@ -35,6 +35,35 @@ QRect ToRect(const PixelBox& box) {
     return QRect(box.left, box.top, box.right - box.left, box.bottom - box.top);
 }
 
+// The bar scale beside the first bar: marks 50 to 00 every 40 pixels and a
+// band per step of 10 (red, blue, green, yellow, black from the top).
+QImage DrawBarScale(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(ButtonFace());
+    QPainter painter(&image);
+    // Bands on the right, 4 pixels per unit like the bars.
+    const int unit = height / 50;
+    const int bandLeft = width - 12;
+    const uint32_t bands[] = {0x0000FF, 0xFF0000, 0x008000, 0x00FFFF, 0x000000};
+    for (int i = 0; i < 5; ++i)
+        painter.fillRect(bandLeft, i * 10 * unit, width - bandLeft, 10 * unit,
+                         FromColourRef(bands[i]));
+    // A tick and a number at every step of 10, numbers kept inside the picture.
+    QFont font = SansFont(10);
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    painter.setPen(Qt::black);
+    const char* marks[] = {"50", "40", "30", "20", "10", "00"};
+    for (int i = 0; i < 6; ++i) {
+        const int y = std::min(i * 10 * unit, height - 1);
+        painter.drawLine(bandLeft - 4, y, bandLeft - 1, y);
+        const int top = std::clamp(y - metrics.height() / 2, 0, height - metrics.height());
+        painter.drawText(QRect(0, top, bandLeft - 5, metrics.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, QString::fromLatin1(marks[i]));
+    }
+    return image;
+}
+
 } // namespace
 
 SignalPaintBox::SignalPaintBox(QWidget* parent, int width, int height)
@@ -61,33 +90,6 @@ void SignalPaintBox::DrawBar(const SignalColumn& column, const QColor& colour, i
 void SignalPaintBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawImage(0, 0, pixels_);
-}
-
-QImage DrawBarScale(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(ButtonFace());
-    QPainter painter(&image);
-    // Bands on the right, 4 pixels per unit like the bars.
-    const int unit = height / 50;
-    const int bandLeft = width - 12;
-    const uint32_t bands[] = {0x0000FF, 0xFF0000, 0x008000, 0x00FFFF, 0x000000};
-    for (int i = 0; i < 5; ++i)
-        painter.fillRect(bandLeft, i * 10 * unit, width - bandLeft, 10 * unit,
-                         FromColourRef(bands[i]));
-    // A tick and a number at every step of 10, numbers kept inside the picture.
-    QFont font = SansFont(10);
-    painter.setFont(font);
-    const QFontMetrics metrics(font);
-    painter.setPen(Qt::black);
-    const char* marks[] = {"50", "40", "30", "20", "10", "00"};
-    for (int i = 0; i < 6; ++i) {
-        const int y = std::min(i * 10 * unit, height - 1);
-        painter.drawLine(bandLeft - 4, y, bandLeft - 1, y);
-        const int top = std::clamp(y - metrics.height() / 2, 0, height - metrics.height());
-        painter.drawText(QRect(0, top, bandLeft - 5, metrics.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, QString::fromLatin1(marks[i]));
-    }
-    return image;
 }
 
 TSingleQualityForm::TSingleQualityForm()
@@ -156,8 +158,7 @@ void TSingleQualityForm::SingleTimerTimer() {
 }
 
 void TSingleQualityForm::ShowBars() {
-    ReceiverState state;
-    TakeReceiverSnapshot(state);
+    const ReceiverState state = TakeReceiverSnapshot();
     const SignalBars bars =
         BuildSignalBars(state, SignalPaintBox_[0]->width(), SignalPaintBox_[0]->height());
     const QColor colour = FromColourRef(bars.colour);

@@ -52,7 +52,3 @@ private:
     QLabel* StaticText13;
     QLabel* Label9;
 };
-
-// The bar scale beside the first bar: marks 50 to 00 every 40 pixels and a
-// band per step of 10 (red, blue, green, yellow, black from the top).
-QImage DrawBarScale(int width, int height);

@@ -53,7 +53,7 @@ QImage DecodeToImage(const unsigned char* data, std::size_t size, QString& reaso
 }
 
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0)
@@ -63,7 +63,7 @@ class FileDescriptor {
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
 
-  private:
+private:
     int fd_;
 };
 
@@ -101,6 +101,10 @@ QImage BuiltInLogoPicture() {
     return DecodeToImage(kLogoSplashJpeg, kLogoSplashJpegSize, reason);
 }
 
+namespace {
+
+// Reads and decodes a user's picture file. Returns a null image and sets
+// `reason` when the file cannot be read or is not a JPEG picture we accept.
 QImage LoadJpegPictureFile(const char* fileName, QString& reason) {
     const FileDescriptor file(OpenForReading(fileName));
     if (file.get() < 0) {
@@ -145,6 +149,8 @@ QImage LoadJpegPictureFile(const char* fileName, QString& reason) {
     }
     return DecodeToImage(bytes.data(), used, reason);
 }
+
+} // namespace
 
 TLogoForm::TLogoForm(int logoIntervalMs)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

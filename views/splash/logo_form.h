@@ -11,23 +11,24 @@ class QTimer;
 // edges, a smaller one leaves the window's background around it.
 class CentredImage : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit CentredImage(QWidget* parent = nullptr);
     void setPicture(const QImage& picture);
     const QImage& picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
     // Where the picture's top-left pixel lands in this widget.
     QPoint pictureOrigin() const;
 
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
     QImage picture_;
 };
 
 class TLogoForm : public QWidget {
     Q_OBJECT
-  public:
+public:
     static constexpr int kLogoInterval = 3000; // ms
     // The interval is a parameter only so tests need not wait three seconds.
     explicit TLogoForm(int logoIntervalMs = kLogoInterval);
@@ -35,7 +36,7 @@ class TLogoForm : public QWidget {
     CentredImage* Image1;
     QTimer* LogoTimer;
 
-  private:
+private:
     void FormCreate();
     void LogoTimerTimer();
 };
@@ -43,7 +44,3 @@ class TLogoForm : public QWidget {
 // The picture the splash shows when there is no "Logo.jpg": our own JPEG,
 // stored in the program and decoded like any other. Null if it cannot be.
 QImage BuiltInLogoPicture();
-
-// Reads and decodes a user's picture file. Returns a null image and sets
-// `reason` when the file cannot be read or is not a JPEG picture we accept.
-QImage LoadJpegPictureFile(const char* fileName, QString& reason);
