@@ -18,6 +18,7 @@
 #include "program_flags.h"
 #include "receiver_command_table.h"
 #include "views.h"
+#include "window_probe.h"
 
 namespace {
 
@@ -28,37 +29,45 @@ void ProcessDeferredDeletes() {
 
 } // namespace
 
-TEST(AboutBox, LayoutTextsAndColours) {
+TEST(AboutBox, ShowsIconNameAndVersionInItsPanelAboveOk) {
     TAboutBox box;
     EXPECT_EQ(box.windowTitle(), QStringLiteral("About"));
-    EXPECT_EQ(box.minimumSize(), QSize(298, 213));
-    EXPECT_EQ(box.maximumSize(), QSize(298, 213));
-    EXPECT_EQ(box.Panel1->geometry(), QRect(8, 8, 281, 161));
+    box.resize(500, 400); // a fixed-size dialog refuses
+    EXPECT_EQ(box.size(), QSize(298, 213));
+    const QImage shown = Grab(&box);
 
-    EXPECT_EQ(box.ProgramIcon->parentWidget(), box.Panel1);
-    EXPECT_EQ(box.ProgramIcon->geometry(), QRect(8, 8, 137, 57));
-    EXPECT_TRUE(box.ProgramIcon->hasScaledContents());
-    EXPECT_EQ(box.ProgramIcon->pixmap().size(), QSize(449, 219));
-
-    EXPECT_EQ(box.ProductName->text(), QStringLiteral("Skyvane"));
-    EXPECT_EQ(box.ProductName->parentWidget(), box.Panel1);
-    EXPECT_EQ(box.ProductName->pos(), QPoint(152, 16));
-    EXPECT_EQ(box.ProductName->font().pixelSize(), 13);
-    EXPECT_EQ(box.ProductName->palette().color(QPalette::WindowText), QColor(Qt::blue));
-
-    EXPECT_EQ(box.Version->text(), QStringLiteral("Version 1.93"));
-    EXPECT_EQ(box.Version->pos(), QPoint(152, 40));
-    EXPECT_EQ(box.Version->font().pixelSize(), 13);
-    EXPECT_EQ(box.Version->palette().color(QPalette::WindowText), QColor(Qt::black));
-    // Whole texts visible, not cut by their label.
-    EXPECT_GE(box.ProductName->width(),
-              box.ProductName->fontMetrics().horizontalAdvance(box.ProductName->text()));
-    EXPECT_GE(box.Version->width(),
-              box.Version->fontMetrics().horizontalAdvance(box.Version->text()));
-
+    // Icon, name and version inside the panel: the icon left, the texts
+    // right of it, the name above the version; OK below the panel, centred.
+    const QRect panel = RectIn(box.Panel1, &box);
+    const QRect icon = RectIn(box.ProgramIcon, &box);
+    const QRect name = RectIn(box.ProductName, &box);
+    const QRect version = RectIn(box.Version, &box);
+    const QRect ok = RectIn(box.OKButton, &box);
+    for (const QRect& inside : {icon, name, version})
+        EXPECT_TRUE(panel.contains(inside));
+    EXPECT_LT(icon.right(), name.left());
+    EXPECT_LT(name.bottom(), version.top());
+    EXPECT_GT(ok.top(), panel.bottom());
+    EXPECT_NEAR(ok.center().x(), box.width() / 2, 2);
+    EXPECT_TRUE(CrowdedOrCut({box.Panel1, box.OKButton}, &box).empty());
     EXPECT_EQ(box.OKButton->text(), QStringLiteral("OK"));
-    EXPECT_EQ(box.OKButton->geometry(), QRect(111, 180, 75, 25));
-    EXPECT_TRUE(box.OKButton->isDefault());
+
+    // The icon is drawn, scaled into its place, not left blank.
+    const QRgb face = box.palette().color(QPalette::Window).rgb();
+    EXPECT_GT(CountPixels(shown, icon, [face](QRgb c) { return c != face; }),
+              icon.width() * icon.height() / 4);
+
+    // The name in blue and the version in black, 13 px, both whole.
+    EXPECT_EQ(box.ProductName->text(), QStringLiteral("Skyvane"));
+    EXPECT_EQ(box.Version->text(), QStringLiteral("Version 1.93"));
+    auto blue = [](QRgb c) { return qBlue(c) > 180 && qRed(c) < 90 && qGreen(c) < 90; };
+    EXPECT_GT(CountPixels(shown, name, blue), 10);
+    EXPECT_EQ(CountPixels(shown, version, blue), 0);
+    EXPECT_GT(CountPixels(shown, version, Dark), 10);
+    for (const QLabel* label : {box.ProductName, box.Version}) {
+        EXPECT_EQ(label->font().pixelSize(), 13);
+        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()));
+    }
 }
 
 TEST(AboutBox, PanelHasLoweredOuterAndRaisedInnerBevel) {
@@ -171,15 +180,24 @@ TEST(HelpForm, ArrowsShareOneColumnForAnyCommands) {
     }
 }
 
-TEST(HelpForm, WindowLayout) {
+TEST(HelpForm, ReadOnlyListOnTopAtItsPlace) {
     THelpForm form(ReceiverCommandTable);
+    form.show();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Help"));
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(form.pos(), QPoint(-1, 430));
-    EXPECT_EQ(form.minimumSize(), QSize(302, 284));
-    EXPECT_EQ(form.maximumSize(), QSize(302, 284));
-    EXPECT_EQ(form.Memo1->geometry(), QRect(0, 0, 302, 289));
-    EXPECT_TRUE(form.Memo1->isReadOnly());
+    form.resize(600, 600); // fixed size: the list is all there is
+    EXPECT_EQ(form.size(), QSize(302, 284));
+    EXPECT_TRUE(RectIn(form.Memo1, &form).contains(form.rect()));
+
+    // Typing changes nothing.
+    const QString text = form.Memo1->toPlainText();
+    form.Memo1->setFocus();
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QCoreApplication::sendEvent(form.Memo1->viewport(), &key);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.Memo1->viewport(), &del);
+    EXPECT_EQ(form.Memo1->toPlainText(), text);
 }
 
 // The descriptions must come out as Chinese glyphs in one column, not as
