@@ -229,12 +229,14 @@ void CheckSatelliteLog(const std::string& dir, const Sent& sent) {
               std::to_string(matchingTicks) + " of " + std::to_string(ticks) + ")");
 }
 
-// "ddmm.mmmm" -> "dd.dddddd": the sixtieth of the minutes printed with six
-// decimals, its leading zero replaced by the degree digits.
+// "ddmm.mmmm" -> "dd.dddddd": degrees + minutes / 60 with six decimals, so the
+// end of a degree carries into the next one (2459.99997 -> "25.000000").
 std::string DecimalDegrees(const std::string& nmea, int degreeDigits) {
-    char fraction[32];
-    std::snprintf(fraction, sizeof fraction, "%.6f", std::atof(nmea.c_str() + degreeDigits) / 60);
-    return nmea.substr(0, degreeDigits) + (fraction + 1);
+    const double degrees = std::atof(nmea.substr(0, degreeDigits).c_str());
+    const double minutes = std::atof(nmea.c_str() + degreeDigits);
+    char text[32];
+    std::snprintf(text, sizeof text, "%0*.6f", degreeDigits + 7, degrees + minutes / 60);
+    return text;
 }
 
 void CheckRoadmapLog(const std::string& dir, const Sent& sent) {

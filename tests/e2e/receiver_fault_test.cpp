@@ -1,8 +1,11 @@
 // Faults on the line, met by the whole program: the receiver going away,
-// garbage at a wrong baud rate, and a hundred port switches in a row.
-#include <QStringEncoder>
+// noise on the line and garbage at a wrong baud rate, and a hundred port
+// switches in a row.
+#include <QRegularExpression>
+#include <algorithm>
 #include <sys/resource.h>
 
+#include "scripted_receiver.h"
 #include "sentence_logger.h"
 #include "slot_text.h"
 #include "whole_program.h"
@@ -62,60 +65,102 @@ TEST_F(ReceiverFaults, ReceiverThatGoesAwayEmptiesTheViewsAndComesBackAfterStopA
     EXPECT_TRUE(notifier_.shown.empty()) << Told(notifier_);
 }
 
-// The bytes of a line the sentence pane shows, as the receiver would have sent them.
-std::string PaneLineBytes(const QString& line) {
-    bool ascii = true;
-    for (QChar c : line)
-        ascii = ascii && c.unicode() < 0x80;
-    if (ascii)
-        return line.toStdString();
-    QStringEncoder big5("Big5");
-    return big5.isValid() ? QByteArray(big5.encode(line)).toStdString()
-                          : line.toLatin1().toStdString();
+// Whether a pane line is a sentence whose checksum holds, as gps-sim frames them.
+bool WholeSentence(const QString& line) {
+    const std::string bytes = line.toStdString(); // a mark becomes bytes no sentence holds
+    const std::size_t star = bytes.rfind('*');
+    return bytes.starts_with('$') && star != std::string::npos && star + 3 == bytes.size() &&
+           FramedSentence(bytes.substr(1, star - 1)) == bytes + "\r\n";
 }
 
-TEST_F(ReceiverFaults, GarbageShowsOnlyWhatParsedAndTheBaudRateHelp) {
+// A line with a byte the pane cannot show, and a whole sentence after it.
+bool NoisyLineThenSentence(const QStringList& pane) {
+    bool noisy = false;
+    for (const QString& line : pane) {
+        if (noisy && WholeSentence(line))
+            return true;
+        noisy = noisy || line.contains(QChar(QChar::ReplacementCharacter));
+    }
+    return false;
+}
+
+bool PlainAscii(const std::string& line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+// The lines of a file whose lines end in CR LF.
+std::vector<std::string> CrLfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
+}
+
+TEST_F(ReceiverFaults, NoiseHidesNoLineAndOnlyAWrongRateGetsTheBaudRateHelp) {
     WriteFileBytes("SatelliteLog.txt", ""); // the sky plot traces what it draws
     GpsSim sim("COM3", {"--garbage", "--seed", "12", "--record", "sent.txt"});
     ASSERT_TRUE(sim.Start());
     WriteFileBytes("Quillmar.aon", "2 1,3,1,0,");
     StartProgram();
+    TSentenceForm* sentence = OpenView<TSentenceForm>();
+    ASSERT_NE(sentence, nullptr);
+    QTest::mouseClick(sentence->StartLog_BitBtn, Qt::LeftButton);
 
     const QStringList help = {kBaudRateHelp[0], kBaudRateHelp[1], kBaudRateHelp[2]};
+    const QChar mark(QChar::ReplacementCharacter);
     std::vector<QStringList> panes;
-    bool helpSeen = false;
+    bool noiseSeen = false;
     QElapsedTimer timer;
     timer.start();
-    // About one burst in four carries junk the pane cannot show; watch at
-    // least ten batches and until the help came (almost always within 30).
-    while (timer.elapsed() < 10000 || (!helpSeen && timer.elapsed() < 35000)) {
+    // About one burst in five has binary junk glued to the front of a
+    // sentence; watch at least ten batches and until such a line met the pane.
+    while (timer.elapsed() < 10000 || (!noiseSeen && timer.elapsed() < 35000)) {
         RunFor(150);
-        QStringList pane = LookOfViews().sentences.split(QLatin1Char('\n'));
-        helpSeen = helpSeen || pane.contains(help[0]);
-        if (panes.empty() || panes.back() != pane)
+        const QStringList pane = LookOfViews().sentences.split(QLatin1Char('\n'));
+        if (panes.empty() || panes.back() != pane) {
             panes.push_back(pane);
+            noiseSeen = noiseSeen || (NoisyLineThenSentence(pane) && !pane.contains(help[0]));
+        }
     }
+    QTest::mouseClick(sentence->StopLog_BitBtn, Qt::LeftButton);
     const std::string sent = ReadFileBytes("sent.txt");
     ASSERT_GT(sent.size(), 3000u) << "gps-sim sent too little";
 
-    int withHelp = 0, linesShown = 0;
+    int withHelp = 0, linesShown = 0, marked = 0;
     for (const QStringList& pane : panes) {
         const qsizetype at = pane.indexOf(help[0]);
+        const QStringList lines = at >= 0 ? pane.mid(0, at) : pane;
         if (at >= 0) {
             ++withHelp;
-            // The help closes the pane: nothing from the batch follows it.
+            // The help closes the pane, and only a batch without one whole sentence has it.
             EXPECT_EQ(pane.mid(at), help) << pane.join('|').toStdString();
+            for (const QString& line : lines)
+                EXPECT_FALSE(WholeSentence(line)) << "help beside " << line.toStdString();
         }
-        for (qsizetype i = 0; i < (at >= 0 ? at : pane.size()); ++i) {
-            if (pane[i].isEmpty())
+        for (const QString& line : lines) {
+            if (line.isEmpty())
                 continue;
             ++linesShown;
-            EXPECT_NE(sent.find(PaneLineBytes(pane[i])), std::string::npos)
-                << "shown but never sent: " << pane[i].toStdString();
+            marked += line.contains(mark) ? 1 : 0;
+            // Each run of plain characters between what the pane marks was sent.
+            for (const QString& run : line.split(
+                     QRegularExpression(QStringLiteral("[^\\x20-\\x7E]+")), Qt::SkipEmptyParts))
+                EXPECT_NE(sent.find(run.toStdString()), std::string::npos)
+                    << "shown but never sent: " << line.toStdString();
         }
     }
     EXPECT_GT(linesShown, 20);
-    EXPECT_GT(withHelp, 0) << "no batch with undisplayable bytes met the pane";
+    EXPECT_TRUE(noiseSeen) << "no line with junk met the pane with a sentence after it";
+    // The log has every line as it came, junk and all.
+    const std::vector<std::string> logged = CrLfLines(ReadFileBytes("GPS_LOG.txt"));
+    EXPECT_GT(logged.size(), 20u);
+    int loggedWithJunk = 0;
+    for (const std::string& line : logged) {
+        EXPECT_NE(sent.find(line), std::string::npos) << "logged but never sent: " << line;
+        loggedWithJunk += PlainAscii(line) ? 0 : 1;
+    }
+    EXPECT_GT(loggedWithJunk, 0);
 
     // Each satellite drawn is a PRN, elevation and azimuth in a GSV sentence
     // sent (possibly cut short, so the azimuth may be a prefix).
@@ -139,9 +184,28 @@ TEST_F(ReceiverFaults, GarbageShowsOnlyWhatParsedAndTheBaudRateHelp) {
         EXPECT_TRUE(found) << "drawn but never sent: " << fields;
     }
     EXPECT_GT(drawn, 10);
-    std::printf(
-        "%zu pane states, %d lines shown, %d with the baud-rate help, %d satellites drawn\n",
-        panes.size(), linesShown, withHelp, drawn);
+    std::printf("%zu pane states, %d lines shown, %d with a mark, %d with the baud-rate help, "
+                "%d satellites drawn\n",
+                panes.size(), linesShown, marked, withHelp, drawn);
+
+    // The same kind of receiver at 38400 bit/s, read at 57600: the help comes.
+    const std::string wrongRate = ReadAtBaudRate(NmeaBurst(1), 38400, 57600);
+    ASSERT_NE(wrongRate.find('$'), std::string::npos) << "nothing would reach the line slots";
+    WriteFileBytes("wrong-rate.log", wrongRate);
+    GpsSim garbled("COM4", {"--replay", "wrong-rate.log"});
+    ASSERT_TRUE(garbled.Start());
+    Choose("ComPortComboBox", "COM_4");
+    QStringList pane;
+    EXPECT_GE(SecondsUntil(
+                  [&] {
+                      pane = LookOfViews().sentences.split(QLatin1Char('\n'));
+                      return pane.size() > help.size() &&
+                             pane.mid(pane.size() - help.size()) == help;
+                  },
+                  8000),
+              0)
+        << "no baud-rate help for a wrong rate: " << pane.join('|').toStdString();
+    EXPECT_TRUE(pane[0].startsWith('$') && pane[0].contains(mark)) << pane[0].toStdString();
     EXPECT_TRUE(notifier_.shown.empty()) << Told(notifier_);
 }
 

@@ -40,8 +40,47 @@ std::vector<std::string> CutIntoBatches(const std::string& stream, std::size_t m
     return batches;
 }
 
+std::string ReadAtBaudRate(const std::string& sent, int sentBaud, int readBaud) {
+    // Time in units of 1 / (sentBaud * readBaud) s: a sent bit lasts readBaud
+    // units, a received one sentBaud.
+    std::vector<bool> bits;
+    for (unsigned char c : sent) {
+        bits.push_back(false);
+        for (int i = 0; i < 8; ++i)
+            bits.push_back(((c >> i) & 1) != 0);
+        bits.push_back(true);
+    }
+    const long long sentBit = readBaud, readBit = sentBaud;
+    const long long end = static_cast<long long>(bits.size()) * sentBit;
+    const auto level = [&](long long t) {
+        const auto i = static_cast<std::size_t>(t / sentBit);
+        return i >= bits.size() || bits[i]; // idle high after the last stop bit
+    };
+    const long long sample = std::max(1LL, readBit / 16);
+    std::string out;
+    bool previous = true;
+    for (long long t = 0; t < end; t += sample) {
+        const bool now = level(t);
+        const bool falling = previous && !now;
+        previous = now;
+        const long long middle = t + readBit / 2;
+        if (!falling || level(middle))
+            continue; // no start bit here
+        unsigned char c = 0;
+        for (int i = 0; i < 8; ++i)
+            c |= static_cast<unsigned char>(level(middle + (i + 1) * readBit) ? 1 << i : 0);
+        out += static_cast<char>(c);
+        // A byte whose stop bit reads low is still delivered; the next start
+        // bit needs the line high again.
+        t = middle + 9 * readBit;
+        previous = level(t);
+    }
+    return out;
+}
+
 TempWorkDir::TempWorkDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillmar-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "quillmar-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
@@ -62,7 +101,9 @@ std::string ReadFileBytes(const std::string& path) {
     return s.str();
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -14,6 +14,11 @@ std::string LoadReceiverLog(const std::string& path);
 // Cuts a byte stream into batches of at most maxBytes, as the receive thread would.
 std::vector<std::string> CutIntoBatches(const std::string& stream, std::size_t maxBytes);
 
+// What a UART set to readBaud receives from a line driven at sentBaud (8N1,
+// least significant bit first, start bits found at 16 times readBaud): the
+// bytes a wrong baud-rate setting gives.
+std::string ReadAtBaudRate(const std::string& sent, int sentBaud, int readBaud);
+
 // Creates a fresh directory under the system temp folder and makes it the
 // working directory; restores the old one and removes the folder on destruction.
 class TempWorkDir {

@@ -11,6 +11,7 @@
 #include "navigation_form.h"
 #include "navigation_lines.h"
 #include "readout_test_util.h"
+#include "roadmap_plot.h"
 #include "test_support.h"
 #include "views.h"
 #include "window_probe.h"
@@ -90,18 +91,37 @@ TEST(NavigationLines, FixTypeAndStatusDecideTextAndColourApart) {
     EXPECT_EQ(BuildNavigationLines(s, CoordinateMode::DegMinSec).lines[7], "GPS FIX no data");
 }
 
-TEST(NavigationLines, NoCarryAtTheEndOfAMinuteOrDegree) {
+TEST(NavigationLines, DegOnlyCarriesIntoTheDegreeAsThePositionPlotDoes) {
     ReceiverState s = FullFix();
+    // Seconds read 60.0 at the very end of a minute; the position is still right.
     Put(s.Gga.Latitude, "2459.9999");
     EXPECT_EQ(Lat(s, CoordinateMode::DegMinSec), "Latitude : 24" + kDeg + "59'60.0\" N");
-    // The sixtieth of 59.99997 rounds to 1.000000; its leading 1 is
-    // overwritten by the last degree digit, so the degrees do not carry.
+    // 24 deg 59.99997 min is 24.9999995 deg: six decimals round it to the next degree.
     Put(s.Gga.Latitude, "2459.99997");
-    EXPECT_EQ(Lat(s, CoordinateMode::DegOnly), "Latitude : 24.000000" + kDeg + " N");
+    EXPECT_EQ(Lat(s, CoordinateMode::DegOnly), "Latitude : 25.000000" + kDeg + " N");
+    Put(s.Gga.Latitude, "0959.99999");
+    EXPECT_EQ(Lat(s, CoordinateMode::DegOnly), "Latitude : 10.000000" + kDeg + " N");
     Put(s.Gga.Longitude, "12159.99997");
-    EXPECT_EQ(Lon(s, CoordinateMode::DegOnly), "Longitude : 121.000000" + kDeg + " E");
+    EXPECT_EQ(Lon(s, CoordinateMode::DegOnly), "Longitude : 122.000000" + kDeg + " E");
+    Put(s.Gga.Longitude, "17959.999999");
+    EXPECT_EQ(Lon(s, CoordinateMode::DegOnly), "Longitude : 180.000000" + kDeg + " E");
     Put(s.Gga.Latitude, "2459.99996");
     EXPECT_EQ(Lat(s, CoordinateMode::DegOnly), "Latitude : 24.999999" + kDeg + " N");
+
+    // The position plot shows the same number for the same slot.
+    for (const char* latitude : {"2459.99997", "2425.1234", "0000.00001", "8959.999999", "24"}) {
+        Put(s.Gga.Latitude, latitude);
+        char plotted[kRoadmapTextSize];
+        DecimalDegreeText(latitude, 2, plotted);
+        EXPECT_EQ(LatitudeText(s.Gga, CoordinateMode::DegOnly), plotted + kDeg + " N") << latitude;
+    }
+    for (const char* longitude : {"12159.99997", "00000.000006", "12130.5678"}) {
+        Put(s.Gga.Longitude, longitude);
+        char plotted[kRoadmapTextSize];
+        DecimalDegreeText(longitude, 3, plotted);
+        EXPECT_EQ(LongitudeText(s.Gga, CoordinateMode::DegOnly), plotted + kDeg + " E")
+            << longitude;
+    }
 }
 
 TEST(NavigationLines, EmptyStateShowsOnlyTheFixedCharacters) {

@@ -51,8 +51,8 @@ std::string Timing(const char* label) {
     return Literal(label) + R"( : [ 0-9]{4}\.[0-9]{10} seconds\r\n)";
 }
 
-const std::string kGga = "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*47";
-const std::string kReply = "$PXEMA,VERSION,1.93*00";
+const std::string kGga = "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*40";
+const std::string kReply = "$PXEMA,VERSION,1.93*0E";
 
 ReadoutWindow Navigation() {
     return {"Navigation",

@@ -22,12 +22,15 @@
 
 namespace {
 
-const std::string_view kGga = "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+const std::string_view kGga = "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*40";
 const std::string_view kGsa = "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39";
 const std::string_view kRmc =
-    "$GPRMC,123519,A,2502.1234,N,12130.5000,E,022.4,054.7,230394,003.1,W*6A";
-const std::string_view kReply1 = "$PXEMA,VERSION,1.93*00";
-const std::string_view kReply2 = "$PXEMB,OK*00";
+    "$GPRMC,123519,A,2502.1234,N,12130.5000,E,022.4,054.7,230394,003.1,W*63";
+const std::string_view kReply1 = "$PXEMA,VERSION,1.93*0E";
+const std::string_view kReply2 = "$PXEMB,OK*6A";
+const QStringList kHelp = {"Please check baud rate setting.",
+                           "You should press \"Stop\" and change baud rate.",
+                           "and then press \"go\" to continue."};
 
 QStringList PaneLines(const QPlainTextEdit* pane) {
     if (pane->document()->isEmpty())
@@ -37,6 +40,22 @@ QStringList PaneLines(const QPlainTextEdit* pane) {
 
 QString Q(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string Crlf(std::initializer_list<std::string_view> lines) {
+    std::string out;
+    for (std::string_view line : lines) {
+        out.append(line);
+        out += "\r\n";
+    }
+    return out;
+}
+
+int Count(const std::string& text, std::string_view part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
 }
 
 class SentenceFormTest : public ::testing::Test {
@@ -188,30 +207,77 @@ TEST_F(SentenceFormTest, ReplyFloodKeepsOnlyTheNewestLines) {
     EXPECT_EQ(form->ManualLogRichEdit->document()->blockCount(), TSentenceForm::kManualLogLines);
 }
 
-TEST_F(SentenceFormTest, GarbageShowsTheBaudRateHelp) {
+TEST_F(SentenceFormTest, OneStrayByteHidesNothingOfItsBatch) {
+    WriteFileBytes("SentenceLog.txt", "");
     Open();
     SentenceLog().StartLogging();
-    PublishLines({kGga, "\xfe\x01\x02\x9c\x80\x80 at 4800 baud", kRmc});
+    std::string gsa(kGsa);
+    gsa[9] = '\xE4'; // the fix type, hit by noise at the right rate
+    PublishLines({kGga, gsa, kRmc, kReply1});
     form->ShowTimerTimer();
-    EXPECT_EQ(PaneLines(form->LogRichEdit),
-              QStringList({Q(kGga), "Please check baud rate setting.",
-                           "You should press \"Stop\" and change baud rate.",
-                           "and then press \"go\" to continue."}));
-    // What was shown is logged; what could not be shown is not.
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), std::string(kGga) + "\r\n");
+    QString shownGsa = Q(kGsa);
+    shownGsa[9] = QChar(0xFFFD);
+    EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGga), shownGsa, Q(kRmc), Q(kReply1)}));
+    EXPECT_EQ(PaneLines(form->ManualLogRichEdit), QStringList({Q(kReply1)}));
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kGga, gsa, kRmc, kReply1}));
+
+    // A batch cut between the CR and the LF of its last line.
+    StoreBytes(Crlf({kGga}) + std::string(kReply2) + "\r");
+    form->ShowTimerTimer();
+    const QString shownReply2 = Q(kReply2) + QChar(0xFFFD);
+    EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGga), shownReply2}));
+    EXPECT_EQ(PaneLines(form->ManualLogRichEdit), QStringList({Q(kReply1), shownReply2}));
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"),
+              Crlf({kGga, gsa, kRmc, kReply1, kGga, std::string(kReply2) + "\r"}));
+
+    // Both ticks traced their lines as received and finished.
+    const std::string trace = ReadFileBytes("SentenceLog.txt");
+    EXPECT_EQ(Count(trace, gsa + "\r\n"), 1);
+    EXPECT_EQ(Count(trace, std::string(kReply2) + "\r\r\n"), 1);
+    EXPECT_EQ(Count(trace, "finish Sentence Timer"), 2);
+    EXPECT_TRUE(notifier.shown.empty());
+}
+
+TEST_F(SentenceFormTest, WrongBaudRateShowsTheHelpAfterWhatCame) {
+    WriteFileBytes("SentenceLog.txt", "");
+    Open();
+    SentenceLog().StartLogging();
+    // Sentences sent at 38400 bit/s and read at 57600.
+    const std::string garbage = ReadAtBaudRate(Crlf({kGga, kRmc}), 38400, 57600);
+    ASSERT_NE(garbage.find('$'), std::string::npos) << "nothing would reach the line slots";
+    StoreBytes(garbage);
+    form->ShowTimerTimer();
+    const QStringList pane = PaneLines(form->LogRichEdit);
+    ASSERT_GT(pane.size(), kHelp.size());
+    EXPECT_EQ(pane.mid(pane.size() - kHelp.size()), kHelp);
+    EXPECT_TRUE(pane[0].startsWith('$'));
+    // What came is logged as it came, one line for each shown.
+    const std::string logged = ReadFileBytes("GPS_LOG.txt");
+    EXPECT_EQ(CountLines(logged), pane.size() - kHelp.size());
+    EXPECT_NE(garbage.find(logged.substr(0, logged.find("\r\n"))), std::string::npos);
+    // A tick that shows the help leaves out its finish line.
+    EXPECT_EQ(Count(ReadFileBytes("SentenceLog.txt"), "finish Sentence Timer"), 0);
+
     // The window goes on: the next clean batch is shown without anyone calling the tick.
     PublishLines({kRmc});
     EXPECT_TRUE(
         WaitUntil([&] { return PaneLines(form->LogRichEdit) == QStringList({Q(kRmc)}); }, 1300));
+    const int finished = Count(ReadFileBytes("SentenceLog.txt"), "finish Sentence Timer");
+    EXPECT_GT(finished, 0);
+    // A silent receiver's empty batch is no wrong rate.
+    PublishLines({});
+    form->ShowTimerTimer();
+    EXPECT_TRUE(PaneLines(form->LogRichEdit).isEmpty());
+    EXPECT_EQ(Count(ReadFileBytes("SentenceLog.txt"), "finish Sentence Timer"), finished + 1);
 }
 
 TEST_F(SentenceFormTest, BigFiveTextIsDecodedForDisplayAndRawInTheLog) {
     Open();
     SentenceLog().StartLogging();
-    PublishLines({"$PXEMT,\xB3\x74\xAD\xAD,\xA2\x58"});
+    PublishLines({"$PXEMT,\xB3\x74\xAD\xAD,\xA2\x58*69"});
     form->ShowTimerTimer();
-    EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({QString::fromUtf8("$PXEMT,速限,°")}));
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), "$PXEMT,\xB3\x74\xAD\xAD,\xA2\x58\r\n");
+    EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({QString::fromUtf8("$PXEMT,速限,°*69")}));
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), "$PXEMT,\xB3\x74\xAD\xAD,\xA2\x58*69\r\n");
 }
 
 TEST_F(SentenceFormTest, StartStopStartAppendsEveryShownLine) {

@@ -5,16 +5,17 @@
 #include <unistd.h>
 #include <vector>
 
+#include "nmea_parser.h"
 #include "roadmap_sentence_support.h"
 #include "sentence_logger.h"
 #include "test_support.h"
 
 namespace {
 
-const std::string_view kGga = "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+const std::string_view kGga = "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*40";
 const std::string_view kRmc =
-    "$GPRMC,123519,A,2502.1234,N,12130.5000,E,022.4,054.7,230394,003.1,W*6A";
-const std::string_view kReply = "$PXEMA,VERSION,1.93*00";
+    "$GPRMC,123519,A,2502.1234,N,12130.5000,E,022.4,054.7,230394,003.1,W*63";
+const std::string_view kReply = "$PXEMA,VERSION,1.93*0E";
 
 ReceiverState StateWith(std::initializer_list<std::string_view> lines) {
     ReceiverState state{};
@@ -50,27 +51,87 @@ std::string Crlf(std::initializer_list<std::string_view> lines) {
     return out;
 }
 
-} // namespace
-
-TEST(SentenceDisplayTest, WhatCountsAsDisplayable) {
-    EXPECT_TRUE(DisplayableLine(kGga));
-    EXPECT_TRUE(DisplayableLine("\xB3\x74\xAD\xAD km"));       // Big5 text
-    EXPECT_TRUE(DisplayableLine("$GPTXT,\xA2\x58,tab\there")); // degree sign, tab
-    EXPECT_FALSE(DisplayableLine("$GP\x01GGA"));
-    EXPECT_FALSE(DisplayableLine("$GPGGA\x7F"));
-    EXPECT_FALSE(DisplayableLine("$GPGGA\r"));
-    EXPECT_FALSE(DisplayableLine("abc\xA4"));      // lead byte without its trail
-    EXPECT_FALSE(DisplayableLine("\xA4\x20 bad")); // trail out of range
-    EXPECT_FALSE(DisplayableLine("\x80\x40"));
-    EXPECT_FALSE(DisplayableLine("\xFF\xA1"));
+// One batch as the receive thread stores it.
+ReceiverState Parsed(const std::string& bytes) {
+    ReceiverState state{};
+    ParseNmeaBatch(reinterpret_cast<const unsigned char*>(bytes.data()),
+                   static_cast<uint32_t>(bytes.size()), state);
+    return state;
 }
 
-TEST(SentenceDisplayTest, LinesPanesAndTheStopAtGarbage) {
-    ReceiverState state = StateWith({kGga, kReply, kRmc});
+} // namespace
+
+TEST(SentenceDisplayTest, PaneTextMarksEachByteItCannotShow) {
+    const QString mark(QChar(0xFFFD));
+    const struct {
+        std::string_view line;
+        QString shown;
+    } cases[] = {
+        {kGga, QString::fromLatin1(kGga.data(), static_cast<qsizetype>(kGga.size()))},
+        {"\xB3\x74\xAD\xAD km", QString::fromUtf8("速限 km")},
+        {"$GPTXT,\xA2\x58,tab\there", QString::fromUtf8("$GPTXT,°,tab\there")},
+        {"$GP\x01GGA", "$GP" + mark + "GGA"},
+        {"$GPGGA\x7F", "$GPGGA" + mark},
+        {"$PXEMB,OK*6A\r", "$PXEMB,OK*6A" + mark},  // a line cut before its LF
+        {"$GPGSA,\xE4,A", "$GPGSA," + mark + ",A"}, // lead byte, trail out of range
+        {"abc\xA4", "abc" + mark},                  // lead byte without its trail
+        {"\x80\x40", mark + "@"},
+        {"\xFF\xA1", mark + mark},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PaneText(c.line), c.shown) << c.line;
+}
+
+TEST(SentenceDisplayTest, WholeSentencesByTheirChecksum) {
+    for (std::string_view line :
+         {kGga, kRmc, kReply, std::string_view("$PXEMA,VERSION,1.93*0e"),
+          std::string_view("$PXEMB,OK*6a"), std::string_view("$PXEMB,OK*6A\r")})
+        EXPECT_TRUE(ValidNmeaSentence(line)) << line;
+    for (std::string_view line : {
+             "$PXEMA,VERSION,1.93*0F", // wrong sum
+             "$PXEMA,VERSION,1.93",    // no sum
+             "$PXEMB,OK*6",            // half a sum
+             "$PXEMB,OK*6G",           // not hex
+             "$PXEMB,OK*6A,x",         // text after the sum
+             "$PXEMB,\xE4K*6A",        // a byte changed on the line
+             "~\x9c$PXEMB,OK*6A",      // noise in front
+             "PXEMB,OK*6A",
+             "$",
+             "",
+         })
+        EXPECT_FALSE(ValidNmeaSentence(line)) << line;
+}
+
+TEST(SentenceDisplayTest, EveryLineIsShownAndOnlyAWrongRateGetsTheHelp) {
+    // One byte hit by noise at the right rate: every line, the reply after it too.
+    std::string gsa = "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39";
+    gsa[9] = '\xE4';
+    ReceiverState state = Parsed(Crlf({kGga, gsa, kRmc, kReply}));
     SentenceDisplay display = SelectSentenceLines(state);
-    EXPECT_EQ(display.shown, Lines({kGga, kReply, kRmc}));
+    EXPECT_EQ(display.shown, Lines({kGga, gsa, kRmc, kReply}));
     EXPECT_EQ(display.proprietary, Lines({kReply}));
-    EXPECT_FALSE(display.displayError);
+    EXPECT_FALSE(display.baudRateHelp);
+
+    // A batch cut between the CR and the LF of its last line.
+    state = Parsed(Crlf({kGga}) + std::string(kRmc) + "\r");
+    display = SelectSentenceLines(state);
+    EXPECT_EQ(display.shown, Lines({kGga, std::string(kRmc) + "\r"}));
+    EXPECT_FALSE(display.baudRateHelp);
+
+    // Sentences sent at 38400 bit/s and read at 57600: bytes, a '$' among them,
+    // but not one whole sentence.
+    const std::string wrongRate = ReadAtBaudRate(Crlf({kGga, kRmc}), 38400, 57600);
+    ASSERT_NE(wrongRate.find('$'), std::string::npos);
+    state = Parsed(wrongRate);
+    display = SelectSentenceLines(state);
+    ASSERT_FALSE(display.shown.empty());
+    EXPECT_NE(wrongRate.find(display.shown[0]), std::string::npos);
+    EXPECT_TRUE(display.baudRateHelp);
+
+    // Lines that start with '$' but none checks out count as garbage too.
+    display = SelectSentenceLines(Parsed(Crlf({"$PXEMA,VERSION,1.93*00", "$GPGGA,1"})));
+    EXPECT_EQ(display.shown.size(), 2u);
+    EXPECT_TRUE(display.baudRateHelp);
 
     // Empty slots in between are skipped, a full-width slot is read to its width.
     state = ReceiverState{};
@@ -79,15 +140,12 @@ TEST(SentenceDisplayTest, LinesPanesAndTheStopAtGarbage) {
     display = SelectSentenceLines(state);
     ASSERT_EQ(display.shown.size(), 2u);
     EXPECT_EQ(display.shown[1].size(), static_cast<std::size_t>(kSentenceLineWidth));
+    EXPECT_FALSE(display.baudRateHelp);
 
-    // Garbage stops the display: earlier lines stay, later ones are not shown.
-    state = StateWith({kGga, "\x8f\x01\xfe\xfe\x03garbage", kReply});
-    display = SelectSentenceLines(state);
-    EXPECT_EQ(display.shown, Lines({kGga}));
-    EXPECT_TRUE(display.proprietary.empty());
-    EXPECT_TRUE(display.displayError);
-
-    EXPECT_TRUE(SelectSentenceLines(ReceiverState{}).shown.empty());
+    // A silent receiver's empty batch is no garbage.
+    display = SelectSentenceLines(Parsed(""));
+    EXPECT_TRUE(display.shown.empty());
+    EXPECT_FALSE(display.baudRateHelp);
 }
 
 TEST(InformationRecordTest, SpeedLimitIsCutToFifteenBytes) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "big5_text.h"
+#include "decimal_degrees.h"
 #include "slot_text.h"
 
 namespace {
@@ -42,21 +43,15 @@ std::string CoordinateText(std::string_view value, std::size_t degreeDigits, cha
     case CoordinateMode::None:
         return {};
     case CoordinateMode::DegOnly: {
-        // The sixtieth ("0.418723") goes in one character before the end of
-        // the degree digits, so that their last digit replaces its leading zero.
-        char sixtieth[kCoordinateSize];
-        FormatDecimal(sixtieth, sizeof sixtieth, TextToDouble(minutes) * (1.0L / 60), 6, 5, true);
-        char text[kCoordinateSize] = {};
-        const std::size_t at = degreeDigits - 1;
-        // A sixtieth too long for the text (only an exponent in the slot makes
+        // An empty slot is no position: no number, not 0 degrees.
+        if (value.empty())
+            return kDegreeSignBig5 + tail;
+        char number[kDecimalDegreeTextSize];
+        DecimalDegreeText(value, static_cast<int>(degreeDigits), number);
+        // A number too long for the text (only an exponent in the slot makes
         // one) is cut so the degree sign and hemisphere still fit.
-        const std::size_t room = maxText - at - (sizeof kDegreeSignBig5 - 1) - tail.size();
-        std::memcpy(text + at, sixtieth, std::min(std::strlen(sixtieth), room));
-        // A fixed-width copy of the degree digits: a short or empty slot
-        // copies its zero too, which ends the text there.
-        for (std::size_t i = 0; i < degreeDigits; ++i)
-            text[i] = CharAt(degrees, i);
-        return std::string(text) + kDegreeSignBig5 + tail;
+        const std::size_t room = maxText - (sizeof kDegreeSignBig5 - 1) - tail.size();
+        return std::string(number, std::min(std::strlen(number), room)) + kDegreeSignBig5 + tail;
     }
     case CoordinateMode::DegAndMin:
         // At most 3 + 2 + 9 + 1 + 2 bytes: the slot widths bound it.

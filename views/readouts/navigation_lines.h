@@ -12,7 +12,7 @@
 // How the two coordinate lines show the position.
 enum class CoordinateMode {
     None,      // no menu item selected: both coordinate texts stay empty
-    DegOnly,   // "deg only": decimal degrees
+    DegOnly,   // "deg only": decimal degrees as the position plot shows them
     DegAndMin, // "deg and min ": degrees and decimal minutes as received
     DegMinSec, // "deg min sec": degrees, minutes, seconds to a tenth
 };
@@ -40,8 +40,8 @@ std::string LatitudeText(const GgaPart& gga, CoordinateMode mode);
 std::string LongitudeText(const GgaPart& gga, CoordinateMode mode);
 
 // printf's "%W.Df" (zero-padded when zeroPad), rounded the way the decimal
-// value would be, half away from zero: a binary quotient such as 59.99997 / 60,
-// which lies a hair below ...9995, still rounds up like the decimal number.
+// value would be, half away from zero: 2.25 gives "2.3", and a binary product
+// that lies a hair below a decimal tie still rounds up like the decimal number.
 // Values of 1e15 and above are formatted by printf as they are. The result is
 // cut to outSize - 1 characters.
 void FormatDecimal(char* out, std::size_t outSize, long double value, int decimals, int width,

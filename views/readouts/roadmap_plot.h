@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "decimal_degrees.h"
 #include "receiver_state.h"
 
 constexpr int kRoadmapZoomLevels = 8;
@@ -20,7 +21,8 @@ constexpr int kRoadmapGridLines = 40;
 constexpr int kRoadmapMaxCells = 38;
 // A tiny window still gets a grid with a crossing at its centre.
 constexpr int kRoadmapMinCells = 2;
-constexpr int kRoadmapTextSize = 30;
+// The decimal-degree texts of the origin and the newest point.
+constexpr std::size_t kRoadmapTextSize = kDecimalDegreeTextSize;
 
 constexpr uint32_t kRoadmapNewestColour = 0x0000FF; // red
 constexpr int kRoadmapDotWidth = 4;
@@ -98,11 +100,6 @@ void ClearRoadmapPlot(RoadmapPlotState& plot);
 // One step in or out; false at the limits, where nothing changes.
 bool ZoomRoadmapIn(RoadmapPlotState& plot);
 bool ZoomRoadmapOut(RoadmapPlotState& plot);
-
-// "ddmm.mmmm" (degreeDigits 2) or "dddmm.mmmm" (3) as decimal degrees with six
-// decimals, the degrees zero-padded to their digit count: 2502.1234 gives
-// "25.035390". Any bytes give a terminated text that fits the buffer.
-void DecimalDegreeText(std::string_view nmea, int degreeDigits, char (&out)[kRoadmapTextSize]);
 
 struct RoadmapStep {
     enum Kind { NoPosition, Origin, Point } kind = NoPosition;

@@ -9,7 +9,6 @@
 #include <QStyle>
 #include <QTimer>
 
-#include "big5_text.h"
 #include "notifier.h"
 #include "program_flags.h"
 #include "sentence_logger.h"
@@ -45,15 +44,14 @@ QPlainTextEdit* MakePane(QWidget* parent, const char* name, QRect geometry) {
     return pane;
 }
 
-// Lines joined for one decode: every shown line holds whole characters only.
-QString DecodeLines(const std::vector<std::string_view>& lines) {
-    std::string joined;
-    for (std::string_view line : lines) {
-        if (!joined.empty())
-            joined += '\n';
-        joined.append(line);
+QString PaneLines(const std::vector<std::string_view>& lines) {
+    QString text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            text += QLatin1Char('\n');
+        text += PaneText(lines[i]);
     }
-    return FromBig5(joined);
+    return text;
 }
 
 void Tell(const QString& notice) {
@@ -180,17 +178,17 @@ bool TSentenceForm::ShowSentences(QString& logNotice, QString& saveNotice) {
     }
 
     const SentenceDisplay display = SelectSentenceLines(snapshot_);
-    QString shown = DecodeLines(display.shown);
+    QString shown = PaneLines(display.shown);
     // A batch seen by two ticks adds its replies once.
     if (!display.proprietary.empty() && (!manualBatchSeen_ || batch != manualBatch_))
-        ManualLogRichEdit->appendPlainText(DecodeLines(display.proprietary));
+        ManualLogRichEdit->appendPlainText(PaneLines(display.proprietary));
     manualBatchSeen_ = true;
     manualBatch_ = batch;
     TraceFile& trace = lifecycle_.trace();
     for (std::string_view line : display.shown)
         trace.Line("%.*s\r\n", static_cast<int>(line.size()), line.data());
     logNotice = log.LogBatch(batch, display.shown);
-    if (display.displayError) {
+    if (display.baudRateHelp) {
         for (const char* help : kBaudRateHelp) {
             if (!shown.isEmpty())
                 shown += QLatin1Char('\n');
@@ -199,8 +197,8 @@ bool TSentenceForm::ShowSentences(QString& logNotice, QString& saveNotice) {
     }
     LogRichEdit->setPlainText(shown);
     RefreshLogButtons();
-    // The finish line follows the filled pane; a display error ends the tick without it.
-    return !display.displayError;
+    // The finish line follows the filled pane; a tick that shows the help ends without it.
+    return !display.baudRateHelp;
 }
 
 void TSentenceForm::closeEvent(QCloseEvent* event) {

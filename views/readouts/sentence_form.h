@@ -50,7 +50,7 @@ protected:
 private:
     void FormClose();
     void RefreshLogButtons();
-    // The tick's work; false when the lines could not all be shown. What the
+    // The tick's work; false when the baud-rate help was shown. What the
     // user must be told is handed back, to be shown after the tick.
     bool ShowSentences(QString& logNotice, QString& saveNotice);
 

@@ -3,6 +3,7 @@
 #include <QStringEncoder>
 #include <cstdio>
 
+#include "big5_text.h"
 #include "slot_text.h"
 
 namespace {
@@ -12,41 +13,79 @@ void AppendField(std::string& out, char c) {
         out += c;
 }
 
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
 } // namespace
 
-bool DisplayableLine(std::string_view line) {
-    for (std::size_t i = 0; i < line.size(); ++i) {
+QString PaneText(std::string_view line) {
+    QString text;
+    std::size_t run = 0; // start of the bytes not yet decoded
+    const auto flush = [&](std::size_t end) {
+        if (end > run)
+            text += FromBig5(line.substr(run, end - run));
+    };
+    for (std::size_t i = 0; i < line.size();) {
         const auto c = static_cast<unsigned char>(line[i]);
-        if (c == '\t')
-            continue;
-        if (c < 0x20 || c == 0x7F || c == 0x80 || c == 0xFF)
-            return false;
-        if (c < 0x80)
-            continue;
-        // A Big5 lead byte needs its trail byte.
-        if (i + 1 >= line.size())
-            return false;
-        const auto t = static_cast<unsigned char>(line[++i]);
-        if (!((t >= 0x40 && t <= 0x7E) || (t >= 0xA1 && t <= 0xFE)))
-            return false;
+        std::size_t width = 1;
+        if (c >= 0x81 && c != 0xFF && i + 1 < line.size()) {
+            const auto t = static_cast<unsigned char>(line[i + 1]);
+            width = (t >= 0x40 && t <= 0x7E) || (t >= 0xA1 && t <= 0xFE) ? 2 : 0;
+        } else if (c >= 0x80 || c == 0x7F || (c < 0x20 && c != '\t')) {
+            width = 0;
+        }
+        if (width == 0) {
+            flush(i);
+            text += QChar(QChar::ReplacementCharacter);
+            run = ++i;
+        } else {
+            i += width;
+        }
     }
-    return true;
+    flush(line.size());
+    return text;
+}
+
+bool ValidNmeaSentence(std::string_view line) {
+    if (line.ends_with('\r'))
+        line.remove_suffix(1);
+    if (line.size() < 4 || line[0] != '$' || line[line.size() - 3] != '*')
+        return false;
+    unsigned sum = 0;
+    for (char c : line.substr(1, line.size() - 4)) {
+        if (c == '*')
+            return false;
+        sum ^= static_cast<unsigned char>(c);
+    }
+    const int high = HexValue(line[line.size() - 2]);
+    const int low = HexValue(line[line.size() - 1]);
+    return high >= 0 && low >= 0 && static_cast<unsigned>(high * 16 + low) == sum;
 }
 
 SentenceDisplay SelectSentenceLines(const ReceiverState& state) {
     SentenceDisplay display;
+    bool wholeSentence = false;
     for (const auto& slot : state.SentenceLines) {
         const std::string_view line = SlotView(slot);
         if (line.empty())
             continue;
-        if (!DisplayableLine(line)) {
-            display.displayError = true;
-            break;
-        }
         display.shown.push_back(line);
         if (line.size() >= 2 && line[0] == '$' && line[1] == 'P')
             display.proprietary.push_back(line);
+        wholeSentence = wholeSentence || ValidNmeaSentence(line);
     }
+    // The slots are all we have of the batch. The parser fills them from the
+    // batch's first '$' on, so a batch has bytes here when a slot holds a
+    // line; garbage without any '$' leaves every slot empty and cannot be told
+    // from a silent receiver, which gets no help.
+    display.baudRateHelp = !display.shown.empty() && !wholeSentence;
     return display;
 }
 

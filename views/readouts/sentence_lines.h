@@ -16,7 +16,7 @@ inline constexpr char kCannotOpenLogFile[] = "Can not Open LOG File";
 inline constexpr char kCannotWriteLogFile[] = "Can not Write LOG File";
 inline constexpr char kLogFileRemoved[] = "LOG File was removed, a new GPS_LOG.txt is started";
 inline constexpr char kInformationWrong[] = "Information is wrong ,Please try Again";
-// Shown in place of lines that cannot be displayed (garbage at a wrong baud rate).
+// Shown after the lines of a batch that looks like a wrong baud rate.
 inline constexpr const char* kBaudRateHelp[3] = {
     "Please check baud rate setting.",
     "You should press \"Stop\" and change baud rate.",
@@ -25,18 +25,24 @@ inline constexpr const char* kBaudRateHelp[3] = {
 
 constexpr int kSpeedLimitBytes = 15;
 
-// Whether a received line can be shown: printable ASCII and whole Big5
-// characters only. Control bytes and broken double-byte characters are what a
-// wrong baud rate produces.
-bool DisplayableLine(std::string_view line);
+// A received line as a pane shows it: printable ASCII, tabs and whole Big5
+// characters decoded, every other byte (a control byte, half a character)
+// as U+FFFD, so that noise on one byte stays visible and hides nothing.
+QString PaneText(std::string_view line);
+
+// Whether a line is a whole NMEA sentence: '$', the sentence, '*' and two hex
+// digits (either case) of the XOR of what lies between '$' and '*'. The CR of
+// a batch cut before the line's LF may follow.
+bool ValidNmeaSentence(std::string_view line);
 
 struct SentenceDisplay {
-    // The lines shown, in slot order, up to the first one that cannot be shown.
+    // Every line of the batch in slot order, as received.
     std::vector<std::string_view> shown;
     // The proprietary ("$P") lines among them.
     std::vector<std::string_view> proprietary;
-    // A line could not be shown; the baud-rate help follows the shown lines.
-    bool displayError = false;
+    // The batch brought bytes but not one whole sentence, which is what a
+    // wrong baud rate gives: the help follows the lines.
+    bool baudRateHelp = false;
 };
 
 // Views into state's SentenceLines; keep state alive while using them.
