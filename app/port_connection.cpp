@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "notifier.h"
+#include "receiver_state.h"
 #include "settings_file.h"
 #include "status_code_name.h"
 #include "trace_file.h"
@@ -48,15 +49,23 @@ void PortConnection::Start() {
     window_.SetGoEnabled(false);
     StopReceiveLoop();
     // The port held goes whatever its close says: another one follows.
-    if (state_ != ConnectionState::Idle) {
+    const bool letPortGo = state_ != ConnectionState::Idle;
+    if (letPortGo) {
         RsClose_WIN(handle_);
         Enter(ConnectionState::Idle);
     }
+    // No batch comes any more: what the last one said (a fix, a time) must
+    // not go on beeping or setting the clock, as for an unplugged receiver.
+    auto forgetReceiver = [letPortGo] {
+        if (letPortGo)
+            StoreBatch(nullptr, 0);
+    };
 
     const int portIndex = window_.SelectedPortIndex();
     char portName[10] = {};
     int status = SetComPort_WIN(portIndex + 1, portName);
     if (status != 0) {
+        forgetReceiver();
         ShowStatusMessage(status);
         return;
     }
@@ -66,6 +75,7 @@ void PortConnection::Start() {
     if (status != 0) {
         if (opened != nullptr && opened != INVALID_HANDLE_VALUE)
             Enter(ConnectionState::Refused, opened);
+        forgetReceiver();
         ShowStatusMessage(status);
         window_.SetShowTimerEnabled(false);
         return;

@@ -57,7 +57,8 @@ public:
     PortConnection& operator=(const PortConnection&) = delete;
 
     // ComPortComboBoxChange and "GO": ends any connection and opens the
-    // selected port; one that starts is written to Quillmar.aon.
+    // selected port; one that starts is written to Quillmar.aon. One that
+    // fails after letting a port go empties the receiver state.
     void Start();
     // FormClose and "stop": ends the connection and closes the main trace.
     void Stop();

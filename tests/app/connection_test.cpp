@@ -13,6 +13,8 @@
 #include "gps_thread.h"
 #include "receiver_state.h"
 #include "recording_notifier.h"
+#include "slot_text.h"
+#include "stored_batch.h"
 #include "test_support.h"
 #include "trace_file.h"
 
@@ -153,6 +155,36 @@ TEST_F(ConnectionTest, APortThatRefusesItsSettingsIsHeldUntilTheNextStartOrStop)
     }
     EXPECT_EQ(DescriptorsOn("COM5"), 0);
     EXPECT_EQ(ReadFileBytes("COM5"), "no terminal");
+}
+
+// What the windows would still act on after the receiver is gone.
+bool ReceiverStateIsEmpty() {
+    const ReceiverState state = TakeReceiverSnapshot();
+    return SlotEmpty(state.Rmc.Status) && SlotEmpty(state.Gga.UtcTime) &&
+           state.SentenceLines[0][0] == '\0';
+}
+
+TEST_F(ConnectionTest, AStartThatFailsAfterLettingThePortGoEmptiesTheReceiverState) {
+    ClearReceiverState();
+    PtyPort port(3);
+    StartOn(2);
+    ASSERT_TRUE(BurstArrives(port));
+    // No port selected (typed text that names none): the old port is closed
+    // first, then the start fails on the number.
+    StartOn(-1);
+    EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_NUMBER_ERR");
+    EXPECT_FALSE(port.HeldByProgram());
+    EXPECT_TRUE(ReceiverStateIsEmpty()) << "the last batch's fix outlives its port";
+
+    // The same for a port that does not open.
+    StartOn(2);
+    ASSERT_TRUE(BurstArrives(port));
+    StartOn(4); // COM5 leads nowhere
+    EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_INIT_ERR");
+    EXPECT_TRUE(ReceiverStateIsEmpty());
+    // The old loop's last cycle brings nothing back.
+    EXPECT_TRUE(WaitForReceiveLoops(5000));
+    EXPECT_TRUE(ReceiverStateIsEmpty());
 }
 
 TEST_F(ConnectionTest, AFailedCloseKeepsThePortForTheNextStopOrStart) {

@@ -579,6 +579,38 @@ TEST_F(MainFormTest, TogglesShowTheirStateOnTheButtons) {
     EXPECT_EQ(notifier.beeps.size(), 2u) << "S is still on";
 }
 
+TEST_F(MainFormTest, AFailedStartEndsTheBeepsAndClockSettingOfTheOldConnection) {
+    PtyPort port(3);
+    QComboBox* ports = Find<QComboBox>("ComPortComboBox");
+    ChooseItem(ports, "COM_3");
+    ASSERT_TRUE(form.ShowTimer->isActive());
+    QTest::mouseClick(Find<QToolButton>("SetUTCTimeSpeedButton"), Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>("SoundSpeedButton"), Qt::LeftButton);
+    port.Send(FramedSentence("GPGGA,123519.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,") +
+              FramedSentence("GPRMC,123519.00,A,4807.038,N,01131.000,E,022.4,084.4,230394,,"));
+    ASSERT_TRUE(ProcessEventsUntil(
+        [this] { return !notifier.beeps.empty() && !clock.sets.empty(); }, 5000));
+
+    // Typing makes the box name no port: the port is let go and the start fails.
+    QTest::keyClicks(ports->lineEdit(), "X");
+    ASSERT_EQ(notifier.shown.back().text, "QVX_COMPORT_NUMBER_ERR");
+    EXPECT_FALSE(port.HeldByProgram());
+    ASSERT_TRUE(form.ShowTimer->isActive()) << "the status timer still ticks";
+    const std::size_t beeps = notifier.beeps.size();
+    const std::size_t sets = clock.sets.size();
+
+    // Two more ticks, each seen by the PC time it shows.
+    QLineEdit* currentTime = Find<QLineEdit>("CurrentTimeEdit");
+    for (int tick = 0; tick < 2; ++tick) {
+        clock.now.tv_sec += 3600;
+        const QString shown = currentTime->text();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return currentTime->text() != shown; }, 3000));
+    }
+    EXPECT_EQ(notifier.beeps.size(), beeps) << "beeps for a receiver that is gone";
+    EXPECT_EQ(clock.sets.size(), sets) << "the PC clock set from a frozen time";
+    EXPECT_FALSE(FixAcquired);
+}
+
 TEST_F(MainFormTest, StopPutsTheFixTimeBackAndARestartCommandTheSearch) {
     QLineEdit* fixTime = Find<QLineEdit>("FixTimeEdit");
     StoreReceiverState('V');
