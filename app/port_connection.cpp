@@ -20,8 +20,13 @@ void ShowStatusMessage(int status) {
 } // namespace
 
 PortConnection::PortConnection(ConnectionWindow& window, TraceFile& trace,
-                               std::function<void()> stopped)
-    : window_(window), trace_(trace), stopped_(std::move(stopped)) {}
+                               std::function<void()> stopped, std::function<void()> ending)
+    : window_(window), trace_(trace), stopped_(std::move(stopped)), ending_(std::move(ending)) {}
+
+void PortConnection::Ending() {
+    if (ending_)
+        ending_();
+}
 
 // The port and the loop belong to the program's run: closing the window
 // stops the connection before this, and a test that forgets it still must
@@ -46,6 +51,7 @@ void PortConnection::StopReceiveLoop() {
 }
 
 void PortConnection::Start() {
+    Ending();
     window_.SetGoEnabled(false);
     StopReceiveLoop();
     // The port held goes whatever its close says: another one follows.
@@ -91,6 +97,8 @@ void PortConnection::Start() {
 }
 
 void PortConnection::Stop() {
+    // Before the trace closes, so what the hook traces is kept.
+    Ending();
     StopReceiveLoop();
     trace_.Close();
     if (state_ != ConnectionState::Idle) {

@@ -50,8 +50,10 @@ enum class ConnectionState {
 
 class PortConnection {
 public:
-    // `stopped` runs at the end of every stop.
-    PortConnection(ConnectionWindow& window, TraceFile& trace, std::function<void()> stopped);
+    // `stopped` runs at the end of every stop; `ending` as every start and
+    // stop begins, before a port held is let go.
+    PortConnection(ConnectionWindow& window, TraceFile& trace, std::function<void()> stopped,
+                   std::function<void()> ending = {});
     ~PortConnection();
     PortConnection(const PortConnection&) = delete;
     PortConnection& operator=(const PortConnection&) = delete;
@@ -76,12 +78,14 @@ private:
     // The one place the state changes; the handle changes with it.
     void Enter(ConnectionState next, HANDLE handle = nullptr);
     void StopReceiveLoop();
+    void Ending();
     void SaveSettings(int portIndex);
     void MarkLineCodes();
 
     ConnectionWindow& window_;
     TraceFile& trace_;
     std::function<void()> stopped_;
+    std::function<void()> ending_;
     ConnectionState state_ = ConnectionState::Idle;
     HANDLE handle_ = nullptr;
     LineCodes codes_;

@@ -229,6 +229,32 @@ TEST_F(ConnectionTest, StopWithoutAPortResetsTheClockAndTheTimerAndEndsTheTrace)
     EXPECT_EQ(ReadFileBytes("MainLog.txt"), "");
 }
 
+TEST_F(ConnectionTest, EveryStartAndStopBeginsWithTheEndingHookWhileThePortIsHeld) {
+    WriteFileBytes("MainLog.txt", "");
+    trace.Setup();
+    std::vector<bool> heldAtHook;
+    PtyPort port(3);
+    FakeConnectionWindow otherWindow;
+    PortConnection other(
+        otherWindow, trace, [] {},
+        [&] {
+            heldAtHook.push_back(port.HeldByProgram());
+            trace.Line("ending\r\n");
+        });
+    otherWindow.selectedPort = 2;
+    other.Start();
+    other.Start(); // a port change
+    other.Stop();  // the trace closes with it, after the hook's line
+    otherWindow.selectedPort = 4;
+    other.Start(); // a start that fails
+    EXPECT_EQ(heldAtHook, (std::vector<bool>{false, true, true, false}));
+    EXPECT_EQ(ReadFileBytes("MainLog.txt"), "ending\r\n"
+                                            "Use Thread To Receive!!!\r\n"
+                                            "ending\r\n"
+                                            "Use Thread To Receive!!!\r\n"
+                                            "ending\r\n");
+}
+
 TEST_F(ConnectionTest, MenuChoicesAreTracedAndUsedFromTheNextStart) {
     WriteFileBytes("MainLog.txt", "");
     trace.Setup();

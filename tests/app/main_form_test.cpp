@@ -611,6 +611,68 @@ TEST_F(MainFormTest, AFailedStartEndsTheBeepsAndClockSettingOfTheOldConnection) 
     EXPECT_FALSE(FixAcquired);
 }
 
+TEST_F(MainFormTest, PortChangeFailedStartStopAndCloseCancelTheSecondStepOfASend) {
+    WriteFileBytes("MainLog.txt", "");
+    PtyPort first(3);
+    PtyPort second(4);
+    form.FormShow();
+    QComboBox* ports = Find<QComboBox>("ComPortComboBox");
+    QPushButton* send = Find<QPushButton>("SendBitBtn");
+    ChooseItem(ports, "COM_3");
+    ChooseItem(Find<QComboBox>("ZoneComboBox"), "Africa");
+    ChooseItem(Find<QComboBox>("CountryComboBox"), "Algeria");
+    ChooseItem(Find<QComboBox>("CityComboBox"), "Algiers");
+    const std::string warmRestart = "$PXEMSRT,W*";
+    auto countIn = [](const std::string& text, const std::string& part) {
+        int n = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
+        return n;
+    };
+    // Everything a port got so far (the zero byte never comes: read for 50 ms).
+    auto restartsOn = [&](PtyPort& port) {
+        return countIn(port.Received(std::string(1, '\0'), 50), warmRestart);
+    };
+    // SEND with a place: the warm restart goes out, the place waits for the pause.
+    auto startTwoStepSend = [&](PtyPort& port, int restartsBefore) {
+        ASSERT_EQ(restartsOn(port), restartsBefore) << "sent before its SEND";
+        QTest::mouseClick(send, Qt::LeftButton);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return restartsOn(port) > restartsBefore; }, 3000));
+        ASSERT_FALSE(send->isEnabled());
+    };
+
+    startTwoStepSend(first, 0);
+    ChooseItem(ports, "COM_4");
+    EXPECT_TRUE(send->isEnabled()) << "port change";
+    // The new receiver gets the whole send: its own warm restart first.
+    startTwoStepSend(second, 0);
+
+    QTest::keyClicks(ports->lineEdit(), "X");
+    EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_NUMBER_ERR");
+    EXPECT_TRUE(send->isEnabled()) << "failed start";
+    ChooseItem(ports, "COM_4");
+    startTwoStepSend(second, 1);
+
+    QTest::mouseClick(Find<QToolButton>("StopComSpeedButton"), Qt::LeftButton);
+    EXPECT_TRUE(send->isEnabled()) << "stop";
+    // The main trace closed with the stop; each cancellation before it is traced.
+    EXPECT_EQ(countIn(ReadFileBytes("MainLog.txt"), "Two-step send cancelled\r\n"), 3);
+    // With the pause over, SEND answers at once.
+    const std::size_t told = notifier.shown.size();
+    QTest::mouseClick(send, Qt::LeftButton);
+    ASSERT_EQ(notifier.shown.size(), told + 1);
+    EXPECT_EQ(notifier.shown.back().text, "Select Com Port To Start");
+
+    QTest::mouseClick(Find<QToolButton>("StartComSpeedButton"), Qt::LeftButton);
+    startTwoStepSend(second, 2);
+    form.close();
+    EXPECT_TRUE(send->isEnabled()) << "close";
+    EXPECT_EQ(notifier.shown.size(), told + 1);
+    for (PtyPort* port : {&first, &second})
+        EXPECT_EQ(port->Received(std::string(1, '\0'), 50).find("$PXEMSTR"), std::string::npos)
+            << "a place went out without its pause";
+}
+
 TEST_F(MainFormTest, StopPutsTheFixTimeBackAndARestartCommandTheSearch) {
     QLineEdit* fixTime = Find<QLineEdit>("FixTimeEdit");
     StoreReceiverState('V');
