@@ -155,7 +155,9 @@ void PortConnection::LoadSettings() {
         MarkLineCodes();
         return;
     }
-    codes_ = settings->codes;
+    // A cut or corrupt file holds codes the library does not know; what the
+    // line gets is what is marked and saved, so a save never writes them back.
+    codes_ = CodesInForce(settings->codes);
     window_.SelectPortIndex(settings->portIndex);
     MarkLineCodes();
     Start();

@@ -67,8 +67,9 @@ public:
     // A line-setting menu item was chosen: its code (the start value for a
     // caption the menu does not know) is used from the next start.
     void ChooseLineItem(LineMenu menu, const std::string& caption);
-    // Reads Quillmar.aon: marks its codes and starts on its port. Without the
-    // file, marks the start values and opens nothing.
+    // Reads Quillmar.aon: marks its codes (as the line takes them: an unknown
+    // code as its fallback) and starts on its port. Without the file, marks
+    // the start values and opens nothing.
     void LoadSettings();
 
     // The port held, null in Idle: where SEND writes.
@@ -88,7 +89,7 @@ private:
     std::function<void()> ending_;
     ConnectionState state_ = ConnectionState::Idle;
     HANDLE handle_ = nullptr;
-    LineCodes codes_;
+    LineCodes codes_; // always codes the serial library knows
     // Cleared as soon as the loop was asked to stop; the loop frees itself.
     QPointer<TavrelGpsThread> receiveLoop_;
 };

@@ -320,8 +320,42 @@ TEST_F(ConnectionTest, SettingsOfAPortThatDoesNotStartAreKept) {
     connection.LoadSettings();
     EXPECT_EQ(window.selectCalls.back(), 'A' - '0');
     EXPECT_EQ(window.marks[LineMenu::BaudRate].back(), 5);
-    EXPECT_EQ(window.marks[LineMenu::DataBits].back(), -48);
+    EXPECT_EQ(window.marks[LineMenu::DataBits].back(), 3) << "a missing byte means 8 bits";
     EXPECT_EQ(Told(), std::vector<QString>{"QVX_COMPORT_NUMBER_ERR"});
+}
+
+TEST_F(ConnectionTest, CodesOutOfRangeAreMarkedAndSavedAsTheCodesInForce) {
+    PtyPort port(3);
+    const struct {
+        const char* file;
+        const char* saved; // what the line got, in ten bytes
+        int32_t baudMark;
+    } cases[] = {
+        // Cut short: the missing bytes read as -48.
+        {"2 5", "2 5,3,1,2,", 5},
+        {"2 ", "2 1,3,1,2,", 1},
+        // Bytes next to the digits: 10, -1, 11, 12.
+        {"2 :,/,;,<,", "2 1,3,1,2,", 1},
+        // In range for the library though no menu offers it: kept.
+        {"2 7,2,4,1,", "2 7,2,4,1,", 7},
+        {"2 9,4,5,3,", "2 9,3,1,2,", 9},
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes("Quillmar.aon", c.file);
+        window.marks.clear();
+        connection.LoadSettings();
+        ASSERT_TRUE(port.HeldByProgram()) << c.file;
+        EXPECT_EQ(ReadFileBytes("Quillmar.aon"), c.saved) << c.file;
+        const std::string saved = c.saved;
+        EXPECT_EQ(window.marks[LineMenu::BaudRate], std::vector<int32_t>{c.baudMark}) << c.file;
+        EXPECT_EQ(window.marks[LineMenu::DataBits], std::vector<int32_t>{saved[4] - '0'}) << c.file;
+        EXPECT_EQ(window.marks[LineMenu::Parity], std::vector<int32_t>{saved[6] - '0'}) << c.file;
+        EXPECT_EQ(window.marks[LineMenu::StopBits], std::vector<int32_t>{saved[8] - '0'}) << c.file;
+        // Read again, the saved file starts the same line and stays as it is.
+        connection.LoadSettings();
+        EXPECT_EQ(ReadFileBytes("Quillmar.aon"), c.saved) << c.file;
+    }
+    EXPECT_TRUE(notifier.shown.empty());
 }
 
 TEST_F(ConnectionTest, NoSettingsFileMarksTheStartValuesAndOpensNothing) {

@@ -404,6 +404,19 @@ TEST_F(MainFormTest, SettingsFileMarksItsItemsAndStartsItsPort) {
     EXPECT_TRUE(notifier.shown.empty());
 }
 
+TEST_F(MainFormTest, ACutSettingsFileMarksTheItemsInForce) {
+    PtyPort port(3);
+    WriteFileBytes("Quillmar.aon", "2 2");
+    form.FormShow();
+    EXPECT_EQ(Checked(ToolsMenu(form, "Baud Rate")), QStringList{"14400 bps"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Data Bits")), QStringList{"8 Bits"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Parity")), QStringList{"No Parity"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Stop Bits")), (QStringList{"1 stop bit", "2 stop bits"}))
+        << "the form's own start mark stays";
+    EXPECT_TRUE(port.HeldByProgram());
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "2 2,3,1,2,");
+}
+
 TEST_F(MainFormTest, FirstShowingOpensTheSixViewsAndFillsTheLists) {
     form.show();
     ASSERT_TRUE(ProcessEventsUntil([] { return SatelliteOpen; }, 5000));
