@@ -229,38 +229,6 @@ TEST_F(ConnectionTest, StopWithoutAPortResetsTheClockAndTheTimerAndEndsTheTrace)
     EXPECT_EQ(ReadFileBytes("MainLog.txt"), "");
 }
 
-TEST_F(ConnectionTest, EveryStartAndStopBeginsWithTheEndingHookWhileThePortIsHeld) {
-    WriteFileBytes("MainLog.txt", "");
-    trace.Setup();
-    PtyPort port(3);
-    FakeConnectionWindow otherWindow;
-    // Whether the connection still held a port when its hook ran. (The
-    // device itself may stay open a moment longer: a reader still in a call
-    // keeps the descriptor until it returns.)
-    std::vector<bool> heldAtHook;
-    PortConnection* watched = nullptr;
-    PortConnection other(
-        otherWindow, trace, [] {},
-        [&] {
-            heldAtHook.push_back(watched->Port() != nullptr);
-            trace.Line("ending\r\n");
-        });
-    watched = &other;
-    otherWindow.selectedPort = 2;
-    other.Start();
-    other.Start(); // a port change
-    EXPECT_TRUE(port.HeldByProgram());
-    other.Stop(); // the trace closes with it, after the hook's line
-    otherWindow.selectedPort = 4;
-    other.Start(); // a start that fails
-    EXPECT_EQ(heldAtHook, (std::vector<bool>{false, true, true, false}));
-    EXPECT_EQ(ReadFileBytes("MainLog.txt"), "ending\r\n"
-                                            "Use Thread To Receive!!!\r\n"
-                                            "ending\r\n"
-                                            "Use Thread To Receive!!!\r\n"
-                                            "ending\r\n");
-}
-
 TEST_F(ConnectionTest, MenuChoicesAreTracedAndUsedFromTheNextStart) {
     WriteFileBytes("MainLog.txt", "");
     trace.Setup();
