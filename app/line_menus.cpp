@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "line_settings.h"
+
 namespace {
 
 constexpr std::array<LineMenuItem, 9> kBaudRateItems{{
@@ -70,4 +72,15 @@ int32_t LineMenuCode(LineMenu menu, std::string_view caption) {
             return item.code;
     }
     return LineMenuFallback(menu);
+}
+
+LineCodes CodesInForce(const LineCodes& codes) {
+    LineCodes inForce;
+    inForce.baudRate =
+        static_cast<int32_t>(portavel::BaudRateIndexInForce(static_cast<unsigned>(codes.baudRate)));
+    inForce.dataBits = portavel::ByteSizeIndexInForce(codes.dataBits);
+    inForce.parity =
+        static_cast<int32_t>(portavel::ParityIndexInForce(static_cast<unsigned>(codes.parity)));
+    inForce.stopBits = portavel::StopBitsIndexInForce(codes.stopBits);
+    return inForce;
 }

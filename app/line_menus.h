@@ -27,3 +27,7 @@ std::span<const LineMenuItem> LineMenuItems(LineMenu menu);
 // The code of the item with that caption; a caption the menu does not know
 // sets the start value of its code.
 int32_t LineMenuCode(LineMenu menu, std::string_view caption);
+
+// The codes the serial library actually uses for `codes`: each code it does
+// not know replaced by the code of its fallback.
+LineCodes CodesInForce(const LineCodes& codes);

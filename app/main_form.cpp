@@ -145,9 +145,9 @@ TMainForm::TMainForm(SystemClock* clock) {
     // The units know nothing of each other; what one needs of another goes
     // through the hooks given here.
     status_ = std::make_unique<StatusTimer>(*clock, MainTrace());
-    connection_ =
-        std::make_unique<PortConnection>(static_cast<ConnectionWindow&>(*this), MainTrace(),
-                                         [this] { status_->ResetFixTimeClock(); });
+    connection_ = std::make_unique<PortConnection>(
+        static_cast<ConnectionWindow&>(*this), MainTrace(),
+        [this] { status_->ResetFixTimeClock(); }, [this] { commands_->CancelPendingSend(); });
     SenderLinks links;
     links.port = [this] { return connection_->Port(); };
     links.fixSearchRestarted = [this] { status_->RestartFixSearch(); };

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "notifier.h"
+#include "receiver_state.h"
 #include "settings_file.h"
 #include "status_code_name.h"
 #include "trace_file.h"
@@ -19,8 +20,13 @@ void ShowStatusMessage(int status) {
 } // namespace
 
 PortConnection::PortConnection(ConnectionWindow& window, TraceFile& trace,
-                               std::function<void()> stopped)
-    : window_(window), trace_(trace), stopped_(std::move(stopped)) {}
+                               std::function<void()> stopped, std::function<void()> ending)
+    : window_(window), trace_(trace), stopped_(std::move(stopped)), ending_(std::move(ending)) {}
+
+void PortConnection::Ending() {
+    if (ending_)
+        ending_();
+}
 
 // The port and the loop belong to the program's run: closing the window
 // stops the connection before this, and a test that forgets it still must
@@ -45,18 +51,27 @@ void PortConnection::StopReceiveLoop() {
 }
 
 void PortConnection::Start() {
+    Ending();
     window_.SetGoEnabled(false);
     StopReceiveLoop();
     // The port held goes whatever its close says: another one follows.
-    if (state_ != ConnectionState::Idle) {
+    const bool letPortGo = state_ != ConnectionState::Idle;
+    if (letPortGo) {
         RsClose_WIN(handle_);
         Enter(ConnectionState::Idle);
     }
+    // No batch comes any more: what the last one said (a fix, a time) must
+    // not go on beeping or setting the clock, as for an unplugged receiver.
+    auto forgetReceiver = [letPortGo] {
+        if (letPortGo)
+            StoreBatch(nullptr, 0);
+    };
 
     const int portIndex = window_.SelectedPortIndex();
     char portName[10] = {};
     int status = SetComPort_WIN(portIndex + 1, portName);
     if (status != 0) {
+        forgetReceiver();
         ShowStatusMessage(status);
         return;
     }
@@ -66,6 +81,7 @@ void PortConnection::Start() {
     if (status != 0) {
         if (opened != nullptr && opened != INVALID_HANDLE_VALUE)
             Enter(ConnectionState::Refused, opened);
+        forgetReceiver();
         ShowStatusMessage(status);
         window_.SetShowTimerEnabled(false);
         return;
@@ -81,6 +97,8 @@ void PortConnection::Start() {
 }
 
 void PortConnection::Stop() {
+    // Before the trace closes, so what the hook traces is kept.
+    Ending();
     StopReceiveLoop();
     trace_.Close();
     if (state_ != ConnectionState::Idle) {
@@ -137,7 +155,9 @@ void PortConnection::LoadSettings() {
         MarkLineCodes();
         return;
     }
-    codes_ = settings->codes;
+    // A cut or corrupt file holds codes the library does not know; what the
+    // line gets is what is marked and saved, so a save never writes them back.
+    codes_ = CodesInForce(settings->codes);
     window_.SelectPortIndex(settings->portIndex);
     MarkLineCodes();
     Start();

@@ -50,22 +50,26 @@ enum class ConnectionState {
 
 class PortConnection {
 public:
-    // `stopped` runs at the end of every stop.
-    PortConnection(ConnectionWindow& window, TraceFile& trace, std::function<void()> stopped);
+    // `stopped` runs at the end of every stop; `ending` as every start and
+    // stop begins, before a port held is let go.
+    PortConnection(ConnectionWindow& window, TraceFile& trace, std::function<void()> stopped,
+                   std::function<void()> ending = {});
     ~PortConnection();
     PortConnection(const PortConnection&) = delete;
     PortConnection& operator=(const PortConnection&) = delete;
 
     // ComPortComboBoxChange and "GO": ends any connection and opens the
-    // selected port; one that starts is written to Quillmar.aon.
+    // selected port; one that starts is written to Quillmar.aon. One that
+    // fails after letting a port go empties the receiver state.
     void Start();
     // FormClose and "stop": ends the connection and closes the main trace.
     void Stop();
     // A line-setting menu item was chosen: its code (the start value for a
     // caption the menu does not know) is used from the next start.
     void ChooseLineItem(LineMenu menu, const std::string& caption);
-    // Reads Quillmar.aon: marks its codes and starts on its port. Without the
-    // file, marks the start values and opens nothing.
+    // Reads Quillmar.aon: marks its codes (as the line takes them: an unknown
+    // code as its fallback) and starts on its port. Without the file, marks
+    // the start values and opens nothing.
     void LoadSettings();
 
     // The port held, null in Idle: where SEND writes.
@@ -75,15 +79,17 @@ private:
     // The one place the state changes; the handle changes with it.
     void Enter(ConnectionState next, HANDLE handle = nullptr);
     void StopReceiveLoop();
+    void Ending();
     void SaveSettings(int portIndex);
     void MarkLineCodes();
 
     ConnectionWindow& window_;
     TraceFile& trace_;
     std::function<void()> stopped_;
+    std::function<void()> ending_;
     ConnectionState state_ = ConnectionState::Idle;
     HANDLE handle_ = nullptr;
-    LineCodes codes_;
+    LineCodes codes_; // always codes the serial library knows
     // Cleared as soon as the loop was asked to stop; the loop frees itself.
     QPointer<TavrelGpsThread> receiveLoop_;
 };

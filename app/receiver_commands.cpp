@@ -87,12 +87,28 @@ void CommandSender::Send(const std::string& boxText) {
         return;
     // The GUI keeps running during the pause: windows paint, timers tick.
     restartBeforeSend_ = false;
+    rearmOnCancel_ = true;
     pendingText_ = boxText;
     emit SendEnabledChanged(false);
     pause_.start();
 }
 
+void CommandSender::CancelPendingSend() {
+    if (!pause_.isActive())
+        return;
+    // Sent later, the place would reach a receiver that never got its warm
+    // restart, or no receiver at all.
+    pause_.stop();
+    pendingText_.clear();
+    if (rearmOnCancel_)
+        restartBeforeSend_ = true;
+    rearmOnCancel_ = false;
+    trace_.Line("Two-step send cancelled\r\n");
+    emit SendEnabledChanged(true);
+}
+
 void CommandSender::FinishTwoStepSend() {
+    rearmOnCancel_ = false;
     emit SendEnabledChanged(true);
     SendOnce(pendingText_, false);
     pendingText_.clear();

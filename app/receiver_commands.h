@@ -58,7 +58,15 @@ public:
     void Send(const std::string& boxText);
     // True: the next SEND warms the receiver up first (a place was chosen).
     // False: it sends the box alone (a datum, or the user changed the box).
-    void SetRestartBeforeSend(bool restart) { restartBeforeSend_ = restart; }
+    void SetRestartBeforeSend(bool restart) {
+        restartBeforeSend_ = restart;
+        rearmOnCancel_ = false;
+    }
+    // The port of a two-step send is going away: its second step is dropped
+    // (traced), SEND is enabled again, and unless the box changed meanwhile
+    // the next SEND starts over with the warm restart. Nothing when no
+    // second step is pending.
+    void CancelPendingSend();
 
 signals:
     // SEND is disabled during the pause of a two-step send.
@@ -76,4 +84,6 @@ private:
     // The box text at the first SEND: the second step sends what the user
     // pressed SEND for, whatever the box shows by then.
     std::string pendingText_;
+    // The restart that the pending send used up, given back on a cancel.
+    bool rearmOnCancel_ = false;
 };

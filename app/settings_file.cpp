@@ -26,24 +26,70 @@ std::string SettingsText(const UserSettings& settings) {
     return text;
 }
 
-// Writes beside `path`, makes it durable, then renames it into place. Through
-// a link, the file it leads to is the one replaced.
-bool ReplaceFileSafely(const std::string& path, const std::string& bytes) {
+// Where a write through `path` lands: the end of its chain of links (the
+// kernel's limit of 40), each relative one read from the folder of its link.
+// Nullopt for a loop. The end need not exist: a plain write creates it.
+std::optional<std::filesystem::path> WriteTarget(std::filesystem::path path) {
     namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(target, ec)) {
-        fs::path resolved = fs::canonical(target, ec);
-        if (!ec)
-            target = resolved;
+    for (int hops = 0; hops <= 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec)))
+            return path;
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec)
+            return std::nullopt;
+        if (next.is_absolute()) {
+            path = next;
+            continue;
+        }
+        fs::path base = path.parent_path();
+        if (base.empty())
+            base = ".";
+        const fs::path physical = fs::canonical(base, ec);
+        path = (ec ? base : physical) / next;
     }
-    fs::path folder = target.parent_path();
+    return std::nullopt;
+}
+
+// A folder with no write bit is read-only even for root.
+bool FolderTakesNewFiles(const std::filesystem::path& folder) {
+    struct stat dir {};
+    return ::stat(folder.c_str(), &dir) == 0 && S_ISDIR(dir.st_mode) &&
+           ::access(folder.c_str(), W_OK | X_OK) == 0 && HasWriteBits(dir.st_mode);
+}
+
+// What a plain write does, without emptying the file first: a cut write
+// still leaves the old bytes behind the new ones, never an empty file.
+bool WriteInPlace(const std::filesystem::path& target, const std::string& bytes) {
+    UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!fd.valid())
+        return false;
+    bool ok = WriteAll(fd.get(), bytes) == bytes.size();
+    // A longer old file loses its tail only once the new bytes are in.
+    struct stat st {};
+    if (ok && ::fstat(fd.get(), &st) == 0 && st.st_size > static_cast<off_t>(bytes.size()))
+        ok = ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) == 0;
+    ok = ok && ::fsync(fd.get()) == 0;
+    return fd.reset() == 0 && ok;
+}
+
+// Writes beside the file, makes it durable, then renames it into place, so a
+// crash or a full disk leaves the old file or the new one. A folder that
+// takes no temporary file gets the file written in place instead. Through a
+// link, the file it leads to is the one written (created when missing).
+bool ReplaceFileSafely(const std::string& path, const std::string& bytes) {
+    const std::optional<std::filesystem::path> resolved = WriteTarget(path);
+    if (!resolved)
+        return false;
+    const std::filesystem::path& target = *resolved;
+    std::filesystem::path folder = target.parent_path();
     if (folder.empty())
         folder = ".";
 
     mode_t mode = 0666;
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0) {
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists) {
         if (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0 ||
             !HasWriteBits(existing.st_mode))
             return false;
@@ -53,15 +99,13 @@ bool ReplaceFileSafely(const std::string& path, const std::string& bytes) {
         ::umask(mask);
         mode &= ~mask;
     }
-    struct stat dir {};
-    if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode) ||
-        ::access(folder.c_str(), W_OK | X_OK) != 0 || !HasWriteBits(dir.st_mode))
-        return false;
+    if (!FolderTakesNewFiles(folder))
+        return exists && WriteInPlace(target, bytes);
 
     std::string temp = (folder / (target.filename().string() + ".XXXXXX")).string();
     UniqueFd fd(::mkstemp(temp.data()));
     if (!fd.valid())
-        return false;
+        return exists && WriteInPlace(target, bytes);
     bool ok = WriteAll(fd.get(), bytes) == bytes.size() && ::fchmod(fd.get(), mode) == 0 &&
               ::fsync(fd.get()) == 0;
     ok = fd.reset() == 0 && ok;

@@ -19,6 +19,8 @@ struct UserSettings {
 std::optional<UserSettings> ReadSettingsFile();
 
 // Replaces the file whole, so that a crash, a full disk or a failed write
-// leaves the old file or the new one, never a cut one. False (and the old
-// file untouched) when the file or its folder cannot be written.
+// leaves the old file or the new one, never a cut one. Where its folder
+// takes no new file, a writable file there is written in place. Through a
+// link the file it leads to is written, created when missing. False (and
+// the old file untouched) when the file cannot be written.
 bool WriteSettingsFile(const UserSettings& settings);

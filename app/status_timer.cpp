@@ -168,16 +168,29 @@ void StatusTimer::SetPcClock(const char (&utcTime)[11]) {
         return;
     }
 
-    // The date stays the PC's own UTC date.
-    const std::time_t pcNow = clock_.Now().tv_sec;
+    // The receiver sends no date with GGA. Near midnight the PC's UTC date
+    // may already be (or not yet be) the receiver's, so of the PC's date and
+    // its two neighbours the one nearest the PC's own time is taken.
+    const timespec pcNow = clock_.Now();
     std::tm utc{};
-    gmtime_r(&pcNow, &utc);
+    gmtime_r(&pcNow.tv_sec, &utc);
     utc.tm_hour = hours;
     utc.tm_min = minutes;
     utc.tm_sec = secondsOfMinute;
     timespec wanted{};
     wanted.tv_sec = timegm(&utc);
     wanted.tv_nsec = static_cast<long>(hundredths) * 10 * 1000000L;
+    constexpr std::time_t kDay = 24 * 60 * 60; // UTC days have no shifts
+    auto distanceNs = [&pcNow](std::time_t seconds, long nanoseconds) {
+        const int64_t ns = (static_cast<int64_t>(seconds) - pcNow.tv_sec) * 1000000000LL +
+                           (nanoseconds - pcNow.tv_nsec);
+        return ns < 0 ? -ns : ns;
+    };
+    const std::time_t sameDay = wanted.tv_sec;
+    for (const std::time_t day : {sameDay - kDay, sameDay + kDay}) {
+        if (distanceNs(day, wanted.tv_nsec) < distanceNs(wanted.tv_sec, wanted.tv_nsec))
+            wanted.tv_sec = day;
+    }
     if (!clock_.Set(wanted))
         trace_.Line("SetSystemTime Failed\r\n");
 }

@@ -2,30 +2,49 @@
 
 namespace portavel {
 
+namespace {
+
+constexpr DWORD kRates[] = {1200, 9600, 14400, 19200, 38400, 57600, 115200, 128000, 2400, 4800};
+// Index 0 is even parity, not none: the order the settings file has always used.
+constexpr uint8_t kParity[] = {EVENPARITY, NOPARITY, ODDPARITY, MARKPARITY, SPACEPARITY};
+constexpr unsigned kBaudFallback = 1;   // 9600
+constexpr int kByteSizeFallback = 3;    // 8 bits
+constexpr unsigned kParityFallback = 1; // none
+constexpr int kStopBitsFallback = 2;    // 2 stop bits
+
+} // namespace
+
+unsigned BaudRateIndexInForce(unsigned index) {
+    return index < sizeof kRates / sizeof kRates[0] ? index : kBaudFallback;
+}
+
+int ByteSizeIndexInForce(int index) {
+    return index >= 0 && index <= 3 ? index : kByteSizeFallback;
+}
+
+unsigned ParityIndexInForce(unsigned index) {
+    return index < sizeof kParity ? index : kParityFallback;
+}
+
+int StopBitsIndexInForce(int index) {
+    return index == 0 || index == 1 ? index : kStopBitsFallback;
+}
+
 DWORD BaudRateForIndex(unsigned index) {
-    constexpr DWORD kRates[] = {1200, 9600, 14400, 19200, 38400, 57600, 115200, 128000, 2400, 4800};
-    return index < sizeof kRates / sizeof kRates[0] ? kRates[index] : 9600;
+    return kRates[BaudRateIndexInForce(index)];
 }
 
 uint8_t ByteSizeForIndex(int index) {
-    return index >= 0 && index <= 3 ? static_cast<uint8_t>(5 + index) : 8;
+    return static_cast<uint8_t>(5 + ByteSizeIndexInForce(index));
 }
 
 uint8_t ParityForIndex(unsigned index) {
-    // Index 0 is even parity, not none: the order the settings file has always used.
-    constexpr uint8_t kParity[] = {EVENPARITY, NOPARITY, ODDPARITY, MARKPARITY, SPACEPARITY};
-    return index < sizeof kParity ? kParity[index] : NOPARITY;
+    return kParity[ParityIndexInForce(index)];
 }
 
 uint8_t StopBitsForIndex(int index) {
-    switch (index) {
-    case 0:
-        return ONESTOPBIT;
-    case 1:
-        return ONE5STOPBITS;
-    default:
-        return TWOSTOPBITS;
-    }
+    constexpr uint8_t kStopBits[] = {ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS};
+    return kStopBits[StopBitsIndexInForce(index)];
 }
 
 } // namespace portavel

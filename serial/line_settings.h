@@ -30,4 +30,13 @@ uint8_t ByteSizeForIndex(int index);
 uint8_t ParityForIndex(unsigned index);
 uint8_t StopBitsForIndex(int index);
 
+// The index whose value the line gets for `index`: the index itself when the
+// table knows it, else the index of the fallback (9600 bit/s, 8 bits, no
+// parity, 2 stop bits). What the program stores, so a stored index always
+// means what the line had.
+unsigned BaudRateIndexInForce(unsigned index);
+int ByteSizeIndexInForce(int index);
+unsigned ParityIndexInForce(unsigned index);
+int StopBitsIndexInForce(int index);
+
 } // namespace portavel

@@ -242,6 +242,54 @@ TEST_F(CommandSenderTest, TwoStepSendPausesWithoutBlockingAndRefusesAThirdSend) 
     EXPECT_EQ(sendEnabled.size(), 2u);
 }
 
+TEST_F(CommandSenderTest, ACancelledSecondStepIsNeverSentAndTheNextSendStartsOver) {
+    WriteFileBytes("MainLog.txt", "");
+    trace.Setup();
+    heldPort = reinterpret_cast<HANDLE>(0x51);
+    constexpr int kPauseMs = 300;
+    CommandSender sender(Links(), trace, kPauseMs);
+    std::vector<bool> sendEnabled;
+    QObject::connect(&sender, &CommandSender::SendEnabledChanged,
+                     [&sendEnabled](bool on) { sendEnabled.push_back(on); });
+    const std::string place = "   $PXEMSTR,SSIP,0.642,0.053,100,-1*";
+
+    sender.CancelPendingSend(); // nothing pending: nothing to say
+    EXPECT_TRUE(sendEnabled.empty());
+    EXPECT_EQ(ReadFileBytes("MainLog.txt"), "");
+
+    sender.SetRestartBeforeSend(true);
+    sender.Send(place);
+    ASSERT_EQ(writes.size(), 1u);
+    sender.CancelPendingSend();
+    EXPECT_EQ(sendEnabled, (std::vector<bool>{false, true}));
+    // Well past the pause: the place never goes, and nobody is told anything.
+    ProcessEventsUntil([] { return false; }, 3 * kPauseMs);
+    EXPECT_EQ(writes.size(), 1u);
+    EXPECT_TRUE(notifier.shown.empty());
+    EXPECT_EQ(ReadFileBytes("MainLog.txt"), "RsRequest_WIN, SendDataLen = 11\r\n"
+                                            "RsRequest_WIN, statusRet = 0x0\r\n"
+                                            "Two-step send cancelled\r\n");
+
+    // The place was never sent: SEND starts with the warm restart again and
+    // this time finishes.
+    sender.Send(place);
+    ASSERT_TRUE(ProcessEventsUntil([this] { return writes.size() == 3; }, 10 * kPauseMs));
+    EXPECT_EQ(writes[1].bytes, Framed("$PXEMSRT,W*"));
+    EXPECT_EQ(writes[2].bytes, Framed("$PXEMSTR,SSIP,0.642,0.053,100,-1*"));
+    sender.CancelPendingSend(); // finished: nothing left to cancel
+    EXPECT_EQ(sendEnabled, (std::vector<bool>{false, true, false, true}));
+
+    // A datum chosen during the pause is what the next SEND sends, alone.
+    sender.SetRestartBeforeSend(true);
+    sender.Send(place);
+    sender.SetRestartBeforeSend(false);
+    sender.CancelPendingSend();
+    sender.Send("   $PXEMSGS,02,-148,507,685*5C");
+    ASSERT_EQ(writes.size(), 5u);
+    EXPECT_EQ(writes[4].bytes, Framed("$PXEMSGS,02,-148,507,685*"));
+    EXPECT_EQ(sendEnabled.back(), true);
+}
+
 TEST_F(CommandSenderTest, ACancelledRestartSendsTheBoxAlone) {
     heldPort = reinterpret_cast<HANDLE>(0x51);
     CommandSender sender(Links(), trace, 400);

@@ -13,6 +13,8 @@
 #include "gps_thread.h"
 #include "receiver_state.h"
 #include "recording_notifier.h"
+#include "slot_text.h"
+#include "stored_batch.h"
 #include "test_support.h"
 #include "trace_file.h"
 
@@ -155,6 +157,36 @@ TEST_F(ConnectionTest, APortThatRefusesItsSettingsIsHeldUntilTheNextStartOrStop)
     EXPECT_EQ(ReadFileBytes("COM5"), "no terminal");
 }
 
+// What the windows would still act on after the receiver is gone.
+bool ReceiverStateIsEmpty() {
+    const ReceiverState state = TakeReceiverSnapshot();
+    return SlotEmpty(state.Rmc.Status) && SlotEmpty(state.Gga.UtcTime) &&
+           state.SentenceLines[0][0] == '\0';
+}
+
+TEST_F(ConnectionTest, AStartThatFailsAfterLettingThePortGoEmptiesTheReceiverState) {
+    ClearReceiverState();
+    PtyPort port(3);
+    StartOn(2);
+    ASSERT_TRUE(BurstArrives(port));
+    // No port selected (typed text that names none): the old port is closed
+    // first, then the start fails on the number.
+    StartOn(-1);
+    EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_NUMBER_ERR");
+    EXPECT_EQ(connection.Port(), nullptr);
+    EXPECT_TRUE(ReceiverStateIsEmpty()) << "the last batch's fix outlives its port";
+
+    // The same for a port that does not open.
+    StartOn(2);
+    ASSERT_TRUE(BurstArrives(port));
+    StartOn(4); // COM5 leads nowhere
+    EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_INIT_ERR");
+    EXPECT_TRUE(ReceiverStateIsEmpty());
+    // The old loop's last cycle brings nothing back.
+    EXPECT_TRUE(WaitForReceiveLoops(5000));
+    EXPECT_TRUE(ReceiverStateIsEmpty());
+}
+
 TEST_F(ConnectionTest, AFailedCloseKeepsThePortForTheNextStopOrStart) {
     PtyPort first(3);
     StartOn(2);
@@ -262,8 +294,42 @@ TEST_F(ConnectionTest, SettingsOfAPortThatDoesNotStartAreKept) {
     connection.LoadSettings();
     EXPECT_EQ(window.selectCalls.back(), 'A' - '0');
     EXPECT_EQ(window.marks[LineMenu::BaudRate].back(), 5);
-    EXPECT_EQ(window.marks[LineMenu::DataBits].back(), -48);
+    EXPECT_EQ(window.marks[LineMenu::DataBits].back(), 3) << "a missing byte means 8 bits";
     EXPECT_EQ(Told(), std::vector<QString>{"QVX_COMPORT_NUMBER_ERR"});
+}
+
+TEST_F(ConnectionTest, CodesOutOfRangeAreMarkedAndSavedAsTheCodesInForce) {
+    PtyPort port(3);
+    const struct {
+        const char* file;
+        const char* saved; // what the line got, in ten bytes
+        int32_t baudMark;
+    } cases[] = {
+        // Cut short: the missing bytes read as -48.
+        {"2 5", "2 5,3,1,2,", 5},
+        {"2 ", "2 1,3,1,2,", 1},
+        // Bytes next to the digits: 10, -1, 11, 12.
+        {"2 :,/,;,<,", "2 1,3,1,2,", 1},
+        // In range for the library though no menu offers it: kept.
+        {"2 7,2,4,1,", "2 7,2,4,1,", 7},
+        {"2 9,4,5,3,", "2 9,3,1,2,", 9},
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes("Quillmar.aon", c.file);
+        window.marks.clear();
+        connection.LoadSettings();
+        ASSERT_TRUE(port.HeldByProgram()) << c.file;
+        EXPECT_EQ(ReadFileBytes("Quillmar.aon"), c.saved) << c.file;
+        const std::string saved = c.saved;
+        EXPECT_EQ(window.marks[LineMenu::BaudRate], std::vector<int32_t>{c.baudMark}) << c.file;
+        EXPECT_EQ(window.marks[LineMenu::DataBits], std::vector<int32_t>{saved[4] - '0'}) << c.file;
+        EXPECT_EQ(window.marks[LineMenu::Parity], std::vector<int32_t>{saved[6] - '0'}) << c.file;
+        EXPECT_EQ(window.marks[LineMenu::StopBits], std::vector<int32_t>{saved[8] - '0'}) << c.file;
+        // Read again, the saved file starts the same line and stays as it is.
+        connection.LoadSettings();
+        EXPECT_EQ(ReadFileBytes("Quillmar.aon"), c.saved) << c.file;
+    }
+    EXPECT_TRUE(notifier.shown.empty());
 }
 
 TEST_F(ConnectionTest, NoSettingsFileMarksTheStartValuesAndOpensNothing) {

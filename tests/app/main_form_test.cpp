@@ -404,6 +404,19 @@ TEST_F(MainFormTest, SettingsFileMarksItsItemsAndStartsItsPort) {
     EXPECT_TRUE(notifier.shown.empty());
 }
 
+TEST_F(MainFormTest, ACutSettingsFileMarksTheItemsInForce) {
+    PtyPort port(3);
+    WriteFileBytes("Quillmar.aon", "2 2");
+    form.FormShow();
+    EXPECT_EQ(Checked(ToolsMenu(form, "Baud Rate")), QStringList{"14400 bps"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Data Bits")), QStringList{"8 Bits"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Parity")), QStringList{"No Parity"});
+    EXPECT_EQ(Checked(ToolsMenu(form, "Stop Bits")), (QStringList{"1 stop bit", "2 stop bits"}))
+        << "the form's own start mark stays";
+    EXPECT_TRUE(port.HeldByProgram());
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "2 2,3,1,2,");
+}
+
 TEST_F(MainFormTest, FirstShowingOpensTheSixViewsAndFillsTheLists) {
     form.show();
     ASSERT_TRUE(ProcessEventsUntil([] { return SatelliteOpen; }, 5000));
@@ -577,6 +590,100 @@ TEST_F(MainFormTest, TogglesShowTheirStateOnTheButtons) {
     form.ShowTimerTimer();
     EXPECT_EQ(clock.sets.size(), 1u) << "Time is off again";
     EXPECT_EQ(notifier.beeps.size(), 2u) << "S is still on";
+}
+
+TEST_F(MainFormTest, AFailedStartEndsTheBeepsAndClockSettingOfTheOldConnection) {
+    PtyPort port(3);
+    QComboBox* ports = Find<QComboBox>("ComPortComboBox");
+    ChooseItem(ports, "COM_3");
+    ASSERT_TRUE(form.ShowTimer->isActive());
+    QTest::mouseClick(Find<QToolButton>("SetUTCTimeSpeedButton"), Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>("SoundSpeedButton"), Qt::LeftButton);
+    port.Send(FramedSentence("GPGGA,123519.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,") +
+              FramedSentence("GPRMC,123519.00,A,4807.038,N,01131.000,E,022.4,084.4,230394,,"));
+    ASSERT_TRUE(ProcessEventsUntil(
+        [this] { return !notifier.beeps.empty() && !clock.sets.empty(); }, 5000));
+
+    // Typing makes the box name no port: the port is let go and the start fails.
+    QTest::keyClicks(ports->lineEdit(), "X");
+    ASSERT_EQ(notifier.shown.back().text, "QVX_COMPORT_NUMBER_ERR");
+    EXPECT_TRUE(ProcessEventsUntil([&port] { return !port.HeldByProgram(); }, 2000));
+    ASSERT_TRUE(form.ShowTimer->isActive()) << "the status timer still ticks";
+    const std::size_t beeps = notifier.beeps.size();
+    const std::size_t sets = clock.sets.size();
+
+    // Two more ticks, each seen by the PC time it shows.
+    QLineEdit* currentTime = Find<QLineEdit>("CurrentTimeEdit");
+    for (int tick = 0; tick < 2; ++tick) {
+        clock.now.tv_sec += 3600;
+        const QString shown = currentTime->text();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return currentTime->text() != shown; }, 3000));
+    }
+    EXPECT_EQ(notifier.beeps.size(), beeps) << "beeps for a receiver that is gone";
+    EXPECT_EQ(clock.sets.size(), sets) << "the PC clock set from a frozen time";
+    EXPECT_FALSE(FixAcquired);
+}
+
+TEST_F(MainFormTest, PortChangeFailedStartStopAndCloseCancelTheSecondStepOfASend) {
+    WriteFileBytes("MainLog.txt", "");
+    PtyPort first(3);
+    PtyPort second(4);
+    form.FormShow();
+    QComboBox* ports = Find<QComboBox>("ComPortComboBox");
+    QPushButton* send = Find<QPushButton>("SendBitBtn");
+    ChooseItem(ports, "COM_3");
+    ChooseItem(Find<QComboBox>("ZoneComboBox"), "Africa");
+    ChooseItem(Find<QComboBox>("CountryComboBox"), "Algeria");
+    ChooseItem(Find<QComboBox>("CityComboBox"), "Algiers");
+    const std::string warmRestart = "$PXEMSRT,W*";
+    auto countIn = [](const std::string& text, const std::string& part) {
+        int n = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
+        return n;
+    };
+    // Everything a port got so far (the zero byte never comes: read for 50 ms).
+    auto restartsOn = [&](PtyPort& port) {
+        return countIn(port.Received(std::string(1, '\0'), 50), warmRestart);
+    };
+    // SEND with a place: the warm restart goes out, the place waits for the pause.
+    auto startTwoStepSend = [&](PtyPort& port, int restartsBefore) {
+        ASSERT_EQ(restartsOn(port), restartsBefore) << "sent before its SEND";
+        QTest::mouseClick(send, Qt::LeftButton);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return restartsOn(port) > restartsBefore; }, 3000));
+        ASSERT_FALSE(send->isEnabled());
+    };
+
+    startTwoStepSend(first, 0);
+    ChooseItem(ports, "COM_4");
+    EXPECT_TRUE(send->isEnabled()) << "port change";
+    // The new receiver gets the whole send: its own warm restart first.
+    startTwoStepSend(second, 0);
+
+    QTest::keyClicks(ports->lineEdit(), "X");
+    EXPECT_EQ(notifier.shown.back().text, "QVX_COMPORT_NUMBER_ERR");
+    EXPECT_TRUE(send->isEnabled()) << "failed start";
+    ChooseItem(ports, "COM_4");
+    startTwoStepSend(second, 1);
+
+    QTest::mouseClick(Find<QToolButton>("StopComSpeedButton"), Qt::LeftButton);
+    EXPECT_TRUE(send->isEnabled()) << "stop";
+    // The main trace closed with the stop; each cancellation before it is traced.
+    EXPECT_EQ(countIn(ReadFileBytes("MainLog.txt"), "Two-step send cancelled\r\n"), 3);
+    // With the pause over, SEND answers at once.
+    const std::size_t told = notifier.shown.size();
+    QTest::mouseClick(send, Qt::LeftButton);
+    ASSERT_EQ(notifier.shown.size(), told + 1);
+    EXPECT_EQ(notifier.shown.back().text, "Select Com Port To Start");
+
+    QTest::mouseClick(Find<QToolButton>("StartComSpeedButton"), Qt::LeftButton);
+    startTwoStepSend(second, 2);
+    form.close();
+    EXPECT_TRUE(send->isEnabled()) << "close";
+    EXPECT_EQ(notifier.shown.size(), told + 1);
+    for (PtyPort* port : {&first, &second})
+        EXPECT_EQ(port->Received(std::string(1, '\0'), 50).find("$PXEMSTR"), std::string::npos)
+            << "a place went out without its pause";
 }
 
 TEST_F(MainFormTest, StopPutsTheFixTimeBackAndARestartCommandTheSearch) {

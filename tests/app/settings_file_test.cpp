@@ -104,6 +104,105 @@ TEST(SettingsFile, AFolderInItsPlaceOrAReadOnlyFolderRefuseIt) {
     ASSERT_EQ(chdir(".."), 0);
 }
 
+// A folder without write bits takes no temporary file, for root too.
+class LockedFolder {
+public:
+    // `name` is kept as an absolute path: tests step into the folder.
+    explicit LockedFolder(const char* name) : name_(fs::absolute(name).string()) {
+        fs::create_directory(name_);
+        EXPECT_EQ(chmod(name_.c_str(), 0555), 0);
+    }
+    ~LockedFolder() { chmod(name_.c_str(), 0755); }
+    LockedFolder(const LockedFolder&) = delete;
+    LockedFolder& operator=(const LockedFolder&) = delete;
+    // Puts a file in it behind the lock's back.
+    void Put(const std::string& name, const std::string& bytes, mode_t mode) {
+        const std::string path = name_ + "/" + name;
+        chmod(name_.c_str(), 0755);
+        fs::remove(path);
+        WriteFileBytes(path, bytes);
+        EXPECT_EQ(chmod(path.c_str(), mode), 0);
+        EXPECT_EQ(chmod(name_.c_str(), 0555), 0);
+    }
+    std::size_t Entries() const {
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(name_), fs::directory_iterator()));
+    }
+
+private:
+    std::string name_;
+};
+
+ino_t Inode(const char* path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path, &st), 0) << path;
+    return st.st_ino;
+}
+
+TEST(SettingsFile, InAFolderThatTakesNoTemporaryFileTheFileIsWrittenInPlace) {
+    TempWorkDir dir;
+    LockedFolder locked("locked");
+    ASSERT_EQ(chdir("locked"), 0);
+    // Whatever its length was, the file ends up as the ten bytes.
+    for (const std::string earlier : {"4 1,3,1,0,", "2 5", "4 1,3,1,0,\r\n# notes\r\n"}) {
+        locked.Put("Quillmar.aon", earlier, 0640);
+        const ino_t inode = Inode("Quillmar.aon");
+        EXPECT_TRUE(WriteSettingsFile({8, {6, 3, 1, 0}})) << earlier;
+        EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "8 6,3,1,0,") << earlier;
+        EXPECT_EQ(Inode("Quillmar.aon"), inode) << "written in place, not replaced";
+        struct stat st {};
+        ASSERT_EQ(stat("Quillmar.aon", &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0640u);
+        EXPECT_EQ(locked.Entries(), 1u) << "nothing left beside it";
+    }
+    // Read-only there as well: refused, untouched.
+    locked.Put("Quillmar.aon", "4 1,3,1,0,", 0444);
+    EXPECT_FALSE(WriteSettingsFile({8, {}}));
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "4 1,3,1,0,");
+    ASSERT_EQ(chdir(".."), 0);
+
+    // Through a link into such a folder: the file it leads to, in place.
+    locked.Put("settings", "0 1,3,1,0,", 0644);
+    fs::create_symlink("locked/settings", "Quillmar.aon");
+    EXPECT_TRUE(WriteSettingsFile({3, {}}));
+    EXPECT_TRUE(fs::is_symlink("Quillmar.aon"));
+    EXPECT_EQ(ReadFileBytes("locked/settings"), "3 1,3,1,0,");
+}
+
+TEST(SettingsFile, ADanglingLinkHasItsTargetCreated) {
+    TempWorkDir dir;
+    fs::create_directory("keep");
+    fs::create_symlink("keep/settings", "Quillmar.aon");
+    EXPECT_TRUE(WriteSettingsFile({5, {}}));
+    EXPECT_TRUE(fs::is_symlink("Quillmar.aon"));
+    EXPECT_EQ(fs::read_symlink("Quillmar.aon"), "keep/settings");
+    EXPECT_EQ(ReadFileBytes("keep/settings"), "5 1,3,1,0,");
+    EXPECT_EQ(std::distance(fs::directory_iterator("keep"), fs::directory_iterator()), 1);
+
+    // A link to a dangling link: the end of the chain, relative to each link.
+    fs::remove("Quillmar.aon");
+    fs::create_symlink("../keep/last", "keep/middle");
+    fs::create_directory("links");
+    fs::create_symlink(fs::absolute("links/first"), "Quillmar.aon");
+    fs::create_symlink("../keep/middle", "links/first");
+    EXPECT_TRUE(WriteSettingsFile({6, {}}));
+    EXPECT_EQ(ReadFileBytes("keep/last"), "6 1,3,1,0,");
+    EXPECT_TRUE(fs::is_symlink("keep/middle"));
+    EXPECT_TRUE(fs::is_symlink("links/first"));
+
+    // Leading into a folder that is not there: nothing to write to.
+    fs::remove("Quillmar.aon");
+    fs::create_symlink("gone/settings", "Quillmar.aon");
+    EXPECT_FALSE(WriteSettingsFile({7, {}}));
+    EXPECT_TRUE(fs::is_symlink("Quillmar.aon"));
+    EXPECT_FALSE(fs::exists("gone"));
+    // A loop of links leads nowhere either.
+    fs::remove("Quillmar.aon");
+    fs::create_symlink("Quillmar.aon", "Quillmar.aon");
+    EXPECT_FALSE(WriteSettingsFile({7, {}}));
+    EXPECT_TRUE(fs::is_symlink("Quillmar.aon"));
+}
+
 TEST(SettingsFile, ThroughALinkTheFileItLeadsToIsReplaced) {
     TempWorkDir dir;
     fs::create_directory("keep");

@@ -1,6 +1,7 @@
 #include "status_timer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -153,6 +154,66 @@ TEST_F(StatusTimerTest, ClockIsSetToTheReceiversTimeOfDayOnThePcsDate) {
     Tick('A', "123519");
     EXPECT_EQ(clock.sets.back().tv_nsec, 0L);
     EXPECT_EQ(clock.sets.size(), 3u);
+}
+
+// A UTC calendar time to the millisecond.
+timespec Utc(int year, int month, int day, int hour, int minute, int second, int ms = 0) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return {timegm(&t), ms * 1000000L};
+}
+
+std::string UtcText(const timespec& t) {
+    std::tm utc{};
+    gmtime_r(&t.tv_sec, &utc);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<int>(t.tv_nsec / 1000000L));
+    return text;
+}
+
+TEST_F(StatusTimerTest, AcrossMidnightTheDateIsTheOneNearestThePcsTime) {
+    const struct {
+        const char* what;
+        timespec pc;
+        const char* gga;
+        timespec wanted;
+    } cases[] = {
+        {"receiver just before midnight, PC just after", Utc(2024, 3, 11, 0, 0, 0, 300),
+         "235959.50", Utc(2024, 3, 10, 23, 59, 59, 500)},
+        {"receiver just after midnight, PC just before", Utc(2024, 3, 10, 23, 59, 59, 800),
+         "000000.20", Utc(2024, 3, 11, 0, 0, 0, 200)},
+        {"back into the last day of a leap February", Utc(2024, 3, 1, 0, 0, 1), "235958.00",
+         Utc(2024, 2, 29, 23, 59, 58)},
+        {"back into the last day of a common February", Utc(2023, 3, 1, 0, 0, 0, 500), "235959.00",
+         Utc(2023, 2, 28, 23, 59, 59)},
+        {"forward into a new month", Utc(2024, 4, 30, 23, 59, 59), "000001.00",
+         Utc(2024, 5, 1, 0, 0, 1)},
+        {"forward into a new year", Utc(2023, 12, 31, 23, 59, 59, 900), "000000.10",
+         Utc(2024, 1, 1, 0, 0, 0, 100)},
+        {"back into the old year", Utc(2024, 1, 1, 0, 0, 0, 50), "235959.95",
+         Utc(2023, 12, 31, 23, 59, 59, 950)},
+        // Far from midnight the PC's own date is still the nearest.
+        {"midday", Utc(2024, 3, 10, 12, 0, 0), "115930.00", Utc(2024, 3, 10, 11, 59, 30)},
+        // Hours off still means the nearest day, not the PC's date.
+        {"PC many hours behind", Utc(2024, 3, 10, 20, 0, 0), "020000.00",
+         Utc(2024, 3, 11, 2, 0, 0)},
+    };
+    timer.ToggleClockSetting();
+    for (const auto& c : cases) {
+        clock.now = c.pc;
+        clock.sets.clear();
+        Tick('A', c.gga);
+        ASSERT_EQ(clock.sets.size(), 1u) << c.what;
+        EXPECT_EQ(UtcText(clock.sets[0]), UtcText(c.wanted)) << c.what;
+        EXPECT_EQ(clock.sets[0].tv_nsec, c.wanted.tv_nsec) << c.what;
+    }
 }
 
 TEST_F(StatusTimerTest, NoTimeSetsNothingAnImpossibleOrRefusedOneIsOnlyTraced) {

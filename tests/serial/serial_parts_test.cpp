@@ -117,6 +117,23 @@ TEST(IndexTables, OutOfRangeIndexesFallBack) {
     EXPECT_EQ(StopBitsForIndex(-5), TWOSTOPBITS);
 }
 
+TEST(IndexTables, TheIndexInForceIsOneDigitAndStandsForTheSameLine) {
+    for (int i = -60; i <= 60; ++i) {
+        const unsigned u = static_cast<unsigned>(i);
+        EXPECT_LE(BaudRateIndexInForce(u), 9u) << i;
+        EXPECT_EQ(BaudRateForIndex(BaudRateIndexInForce(u)), BaudRateForIndex(u)) << i;
+        EXPECT_LE(ParityIndexInForce(u), 9u) << i;
+        EXPECT_EQ(ParityForIndex(ParityIndexInForce(u)), ParityForIndex(u)) << i;
+        const int size = ByteSizeIndexInForce(i), stop = StopBitsIndexInForce(i);
+        EXPECT_TRUE(size >= 0 && size <= 9 && stop >= 0 && stop <= 9) << i;
+        EXPECT_EQ(ByteSizeForIndex(size), ByteSizeForIndex(i)) << i;
+        EXPECT_EQ(StopBitsForIndex(stop), StopBitsForIndex(i)) << i;
+    }
+    // Indexes the tables know are kept, even those no menu offers.
+    EXPECT_EQ(BaudRateIndexInForce(7), 7u);
+    EXPECT_EQ(StopBitsIndexInForce(2), 2);
+}
+
 TEST(StatusNames, WholeTable) {
     char buffer[32];
     const std::pair<int, const char*> names[] = {
