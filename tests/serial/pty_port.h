@@ -46,6 +46,3 @@ LineReadback ReadLineBack(int fd);
 
 // Turns CRTSCTS on, as a driver or an earlier program may have left it; false when refused.
 bool SetHardwareFlowControl(int fd);
-
-// Descriptors this process holds.
-int OpenDescriptorCount();

@@ -43,7 +43,7 @@ void BackgroundSync::Run() {
         batch.swap(queue_);
         lock.unlock();
         for (const UniqueFd& fd : batch) {
-            if (!SyncData(fd.get()))
+            if (!sync_(fd.get()))
                 failed_ = true;
         }
         batch.clear(); // closes the duplicates

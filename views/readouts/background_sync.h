@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -17,7 +18,9 @@ bool SyncData(int fd);
 // the caller may close at once.
 class BackgroundSync {
 public:
-    BackgroundSync() = default;
+    // The sync to run on each file; tests pass one that stands for a slow disk.
+    using SyncFunction = std::function<bool(int fd)>;
+    explicit BackgroundSync(SyncFunction sync = SyncData) : sync_(std::move(sync)) {}
     ~BackgroundSync(); // finishes every requested sync
     BackgroundSync(const BackgroundSync&) = delete;
     BackgroundSync& operator=(const BackgroundSync&) = delete;
@@ -29,6 +32,7 @@ public:
 private:
     void Run();
 
+    const SyncFunction sync_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<UniqueFd> queue_;
