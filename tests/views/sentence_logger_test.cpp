@@ -1,10 +1,19 @@
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "background_sync.h"
+#include "posix_fd.h"
 #include "roadmap_sentence_support.h"
 #include "sentence_logger.h"
 #include "test_support.h"
@@ -48,6 +57,91 @@ std::string Crlf(std::initializer_list<std::string_view> lines) {
         out += "\r\n";
     }
     return out;
+}
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+// A disk whose syncs hang until it is released. Shared, because a sync left
+// behind on a detached thread may still finish after its BackgroundSync is gone.
+class StuckDisk {
+public:
+    static BackgroundSync::SyncFunction Syncs(std::shared_ptr<StuckDisk> disk) {
+        return [disk](int fd) { return disk->Sync(fd); };
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+    // Releases the disk after timeout unless someone did so first, so that a
+    // sync that waits for ever fails the test instead of hanging it.
+    void ReleaseAfter(milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, timeout, [this] { return released_; });
+        released_ = true;
+        changed_.notify_all();
+    }
+    bool WaitStarted(int n) {
+        return WaitFor([&] { return started_ >= n; });
+    }
+    bool WaitFinished(int n) {
+        return WaitFor([&] { return static_cast<int>(files_.size()) >= n; });
+    }
+    int Finished() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return static_cast<int>(files_.size());
+    }
+    // The inode behind each finished sync's descriptor, in order.
+    std::vector<ino_t> Files() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return files_;
+    }
+    bool fails = false;
+
+private:
+    bool Sync(int fd) {
+        struct stat st {};
+        fstat(fd, &st);
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++started_;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return released_; });
+        files_.push_back(st.st_ino);
+        changed_.notify_all();
+        return !fails;
+    }
+    template <typename Done> bool WaitFor(Done done) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(5), done);
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool released_ = false;
+    int started_ = 0;
+    std::vector<ino_t> files_;
+};
+
+ino_t InodeOf(int fd) {
+    struct stat st {};
+    fstat(fd, &st);
+    return st.st_ino;
+}
+
+UniqueFd OpenForWriting(const char* name) {
+    return UniqueFd(open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+}
+
+// Descriptors can close a moment after the sync that used them returns.
+bool DescriptorsBackTo(int count) {
+    const auto start = Clock::now();
+    while (OpenDescriptorCount() != count) {
+        if (Clock::now() - start > std::chrono::seconds(5))
+            return false;
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    return true;
 }
 
 } // namespace
@@ -235,4 +329,76 @@ TEST_F(SentenceLoggerTest, RefusedAndFailedRecordsDoNotAdvanceTheCounter) {
     std::filesystem::remove("GPS_INFO.txt");
     log.SaveInformationRecord(state, "x");
     EXPECT_EQ(ReadFileBytes("GPS_INFO.txt").rfind("***** 0001 *****", 0), 0u);
+}
+
+// A disk that hangs in fdatasync: the log goes on being written once a
+// second, and each write asks for a sync.
+TEST(BackgroundSyncTest, RequestsWhileASyncHangsShareOneWaitingDescriptor) {
+    TempWorkDir dir;
+    const UniqueFd log = OpenForWriting("GPS_LOG.txt");
+    const UniqueFd replaced = OpenForWriting("GPS_LOG.old");
+    auto disk = std::make_shared<StuckDisk>();
+    disk->fails = true;
+    const int before = OpenDescriptorCount();
+    {
+        BackgroundSync sync(StuckDisk::Syncs(disk));
+        sync.Request(log.get());
+        ASSERT_TRUE(disk->WaitStarted(1));
+        for (int i = 0; i < 300; ++i)
+            sync.Request(i % 2 ? log.get() : replaced.get());
+        sync.Request(log.get());
+        // The one being synced and the one for everything asked since.
+        EXPECT_LE(OpenDescriptorCount(), before + 2);
+        EXPECT_FALSE(sync.TakeFailure()); // nothing has failed yet
+
+        disk->Release();
+        ASSERT_TRUE(disk->WaitFinished(2));
+        EXPECT_TRUE(DescriptorsBackTo(before));
+        EXPECT_TRUE(sync.TakeFailure()); // told once
+        EXPECT_FALSE(sync.TakeFailure());
+    }
+    // The newest request's file is the one synced after the hang.
+    EXPECT_EQ(disk->Files(), std::vector<ino_t>({InodeOf(log.get()), InodeOf(log.get())}));
+}
+
+TEST(BackgroundSyncTest, ExitGivesAHungSyncItsBoundAndNoMore) {
+    TempWorkDir dir;
+    const UniqueFd log = OpenForWriting("GPS_LOG.txt");
+    auto disk = std::make_shared<StuckDisk>();
+    std::thread watchdog([disk] { disk->ReleaseAfter(milliseconds(4000)); });
+    const int before = OpenDescriptorCount();
+    auto sync = std::make_unique<BackgroundSync>(StuckDisk::Syncs(disk), milliseconds(300));
+    sync->Request(log.get());
+    ASSERT_TRUE(disk->WaitStarted(1));
+    sync->Request(log.get()); // waits behind the hung one
+
+    const auto start = Clock::now();
+    sync.reset();
+    const auto took = Clock::now() - start;
+    EXPECT_GE(took, milliseconds(250)); // it did give the disk its chance
+    EXPECT_LT(took, milliseconds(2000));
+    EXPECT_EQ(disk->Finished(), 0); // the sync still hangs
+
+    // When the disk comes back, the thread left behind syncs what was asked,
+    // closes its descriptors and ends.
+    disk->Release();
+    EXPECT_TRUE(disk->WaitFinished(2));
+    EXPECT_TRUE(DescriptorsBackTo(before));
+    watchdog.join();
+}
+
+TEST(BackgroundSyncTest, ExitWaitsForASlowSyncWithinTheBound) {
+    TempWorkDir dir;
+    const UniqueFd log = OpenForWriting("GPS_LOG.txt");
+    auto disk = std::make_shared<StuckDisk>();
+    std::thread slow([disk] { disk->ReleaseAfter(milliseconds(200)); });
+    {
+        BackgroundSync sync(StuckDisk::Syncs(disk), milliseconds(5000));
+        sync.Request(log.get());
+        ASSERT_TRUE(disk->WaitStarted(1));
+        sync.Request(log.get());
+    }
+    // Nothing was left unsynced at exit.
+    EXPECT_EQ(disk->Finished(), 2);
+    slow.join();
 }
