@@ -62,86 +62,55 @@ std::string Crlf(std::initializer_list<std::string_view> lines) {
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
-// A disk whose syncs hang until it is released. Shared, because a sync left
-// behind on a detached thread may still finish after its BackgroundSync is gone.
-class StuckDisk {
-public:
+// A disk whose syncs hang until released; it records the inode of each sync
+// that returned. Shared: a sync left on a detached thread may outlive the test's objects.
+struct StuckDisk {
     static BackgroundSync::SyncFunction Syncs(std::shared_ptr<StuckDisk> disk) {
-        return [disk](int fd) { return disk->Sync(fd); };
+        return [disk](int fd) {
+            struct stat st {};
+            fstat(fd, &st);
+            std::unique_lock<std::mutex> lock(disk->mutex);
+            ++disk->started;
+            disk->changed.notify_all();
+            disk->changed.wait(lock, [&] { return disk->released; });
+            disk->synced.push_back(st.st_ino);
+            disk->changed.notify_all();
+            return !disk->fails;
+        };
     }
-    void Release() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
+    // Released at the latest after timeout, so a wait for ever fails instead of hanging.
+    void ReleaseAfter(milliseconds timeout = {}) {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, timeout, [this] { return released; });
+        released = true;
+        changed.notify_all();
     }
-    // Releases the disk after timeout unless someone did so first, so that a
-    // sync that waits for ever fails the test instead of hanging it.
-    void ReleaseAfter(milliseconds timeout) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait_for(lock, timeout, [this] { return released_; });
-        released_ = true;
-        changed_.notify_all();
+    template <typename Done> bool WaitUntil(Done done) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(5), done);
     }
-    bool WaitStarted(int n) {
-        return WaitFor([&] { return started_ >= n; });
-    }
-    bool WaitFinished(int n) {
-        return WaitFor([&] { return static_cast<int>(files_.size()) >= n; });
-    }
-    int Finished() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return static_cast<int>(files_.size());
-    }
-    // The inode behind each finished sync's descriptor, in order.
-    std::vector<ino_t> Files() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return files_;
-    }
-    bool fails = false;
-
-private:
-    bool Sync(int fd) {
-        struct stat st {};
-        fstat(fd, &st);
-        std::unique_lock<std::mutex> lock(mutex_);
-        ++started_;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return released_; });
-        files_.push_back(st.st_ino);
-        changed_.notify_all();
-        return !fails;
-    }
-    template <typename Done> bool WaitFor(Done done) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(5), done);
+    std::size_t Synced() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return synced.size();
     }
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool released_ = false;
-    int started_ = 0;
-    std::vector<ino_t> files_;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false, fails = false;
+    int started = 0;
+    std::vector<ino_t> synced;
 };
 
-ino_t InodeOf(int fd) {
-    struct stat st {};
-    fstat(fd, &st);
-    return st.st_ino;
-}
-
-UniqueFd OpenForWriting(const char* name) {
+UniqueFd OpenLog(const char* name) {
     return UniqueFd(open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
 }
 
-// Descriptors can close a moment after the sync that used them returns.
+// A duplicate closes a moment after the sync that used it returns.
 bool DescriptorsBackTo(int count) {
     const auto start = Clock::now();
-    while (OpenDescriptorCount() != count) {
-        if (Clock::now() - start > std::chrono::seconds(5))
-            return false;
+    while (OpenDescriptorCount() != count && Clock::now() - start < std::chrono::seconds(5))
         std::this_thread::sleep_for(milliseconds(5));
-    }
-    return true;
+    return OpenDescriptorCount() == count;
 }
 
 } // namespace
@@ -331,74 +300,68 @@ TEST_F(SentenceLoggerTest, RefusedAndFailedRecordsDoNotAdvanceTheCounter) {
     EXPECT_EQ(ReadFileBytes("GPS_INFO.txt").rfind("***** 0001 *****", 0), 0u);
 }
 
-// A disk that hangs in fdatasync: the log goes on being written once a
-// second, and each write asks for a sync.
+// A disk that hangs in fdatasync while the log goes on asking for a sync at
+// every write, now and then of a replaced file.
 TEST(BackgroundSyncTest, RequestsWhileASyncHangsShareOneWaitingDescriptor) {
     TempWorkDir dir;
-    const UniqueFd log = OpenForWriting("GPS_LOG.txt");
-    const UniqueFd replaced = OpenForWriting("GPS_LOG.old");
+    const UniqueFd log = OpenLog("GPS_LOG.txt"), old = OpenLog("GPS_LOG.old");
     auto disk = std::make_shared<StuckDisk>();
     disk->fails = true;
     const int before = OpenDescriptorCount();
     {
         BackgroundSync sync(StuckDisk::Syncs(disk));
         sync.Request(log.get());
-        ASSERT_TRUE(disk->WaitStarted(1));
+        ASSERT_TRUE(disk->WaitUntil([&] { return disk->started == 1; }));
         for (int i = 0; i < 300; ++i)
-            sync.Request(i % 2 ? log.get() : replaced.get());
+            sync.Request(i % 2 ? log.get() : old.get());
         sync.Request(log.get());
-        // The one being synced and the one for everything asked since.
-        EXPECT_LE(OpenDescriptorCount(), before + 2);
-        EXPECT_FALSE(sync.TakeFailure()); // nothing has failed yet
+        EXPECT_LE(OpenDescriptorCount(), before + 2); // the one syncing, one waiting
+        EXPECT_FALSE(sync.TakeFailure());
 
-        disk->Release();
-        ASSERT_TRUE(disk->WaitFinished(2));
+        disk->ReleaseAfter();
+        ASSERT_TRUE(disk->WaitUntil([&] { return disk->synced.size() == 2; }));
         EXPECT_TRUE(DescriptorsBackTo(before));
         EXPECT_TRUE(sync.TakeFailure()); // told once
         EXPECT_FALSE(sync.TakeFailure());
     }
-    // The newest request's file is the one synced after the hang.
-    EXPECT_EQ(disk->Files(), std::vector<ino_t>({InodeOf(log.get()), InodeOf(log.get())}));
+    // The newest request is the one that waited.
+    struct stat st {};
+    fstat(log.get(), &st);
+    EXPECT_EQ(disk->synced, std::vector<ino_t>({st.st_ino, st.st_ino}));
 }
 
-TEST(BackgroundSyncTest, ExitGivesAHungSyncItsBoundAndNoMore) {
+TEST(BackgroundSyncTest, ExitWaitsForTheDiskOnlyWithinItsBound) {
     TempWorkDir dir;
-    const UniqueFd log = OpenForWriting("GPS_LOG.txt");
-    auto disk = std::make_shared<StuckDisk>();
-    std::thread watchdog([disk] { disk->ReleaseAfter(milliseconds(4000)); });
-    const int before = OpenDescriptorCount();
-    auto sync = std::make_unique<BackgroundSync>(StuckDisk::Syncs(disk), milliseconds(300));
-    sync->Request(log.get());
-    ASSERT_TRUE(disk->WaitStarted(1));
-    sync->Request(log.get()); // waits behind the hung one
-
-    const auto start = Clock::now();
-    sync.reset();
-    const auto took = Clock::now() - start;
-    EXPECT_GE(took, milliseconds(250)); // it did give the disk its chance
-    EXPECT_LT(took, milliseconds(2000));
-    EXPECT_EQ(disk->Finished(), 0); // the sync still hangs
-
-    // When the disk comes back, the thread left behind syncs what was asked,
-    // closes its descriptors and ends.
-    disk->Release();
-    EXPECT_TRUE(disk->WaitFinished(2));
-    EXPECT_TRUE(DescriptorsBackTo(before));
-    watchdog.join();
-}
-
-TEST(BackgroundSyncTest, ExitWaitsForASlowSyncWithinTheBound) {
-    TempWorkDir dir;
-    const UniqueFd log = OpenForWriting("GPS_LOG.txt");
-    auto disk = std::make_shared<StuckDisk>();
-    std::thread slow([disk] { disk->ReleaseAfter(milliseconds(200)); });
+    const UniqueFd log = OpenLog("GPS_LOG.txt");
+    // A slow disk, back within the bound: nothing asked is left unsynced.
+    auto slow = std::make_shared<StuckDisk>();
+    std::thread back([slow] { slow->ReleaseAfter(milliseconds(200)); });
     {
-        BackgroundSync sync(StuckDisk::Syncs(disk), milliseconds(5000));
+        BackgroundSync sync(StuckDisk::Syncs(slow), milliseconds(5000));
         sync.Request(log.get());
-        ASSERT_TRUE(disk->WaitStarted(1));
+        EXPECT_TRUE(slow->WaitUntil([&] { return slow->started == 1; }));
         sync.Request(log.get());
     }
-    // Nothing was left unsynced at exit.
-    EXPECT_EQ(disk->Finished(), 2);
-    slow.join();
+    EXPECT_EQ(slow->Synced(), 2u);
+    back.join();
+
+    // A disk that hangs past the bound is left to the thread.
+    const int before = OpenDescriptorCount();
+    auto hung = std::make_shared<StuckDisk>();
+    std::thread watchdog([hung] { hung->ReleaseAfter(milliseconds(4000)); });
+    auto sync = std::make_unique<BackgroundSync>(StuckDisk::Syncs(hung), milliseconds(300));
+    sync->Request(log.get());
+    EXPECT_TRUE(hung->WaitUntil([&] { return hung->started == 1; }));
+    sync->Request(log.get());
+    const auto start = Clock::now();
+    sync.reset();
+    EXPECT_GE(Clock::now() - start, milliseconds(250));
+    EXPECT_LT(Clock::now() - start, milliseconds(2000));
+    EXPECT_EQ(hung->Synced(), 0u);
+    // When the disk comes back, the thread syncs what was asked, closes its
+    // descriptors and ends.
+    hung->ReleaseAfter();
+    EXPECT_TRUE(hung->WaitUntil([&] { return hung->synced.size() == 2; }));
+    EXPECT_TRUE(DescriptorsBackTo(before));
+    watchdog.join();
 }
