@@ -41,7 +41,8 @@ std::vector<std::string> CutIntoBatches(const std::string& stream, std::size_t m
 }
 
 TempWorkDir::TempWorkDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillmar-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "quillmar-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
@@ -62,7 +63,9 @@ std::string ReadFileBytes(const std::string& path) {
     return s.str();
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
