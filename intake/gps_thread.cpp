@@ -27,6 +27,12 @@ std::mutex g_countMutex;
 std::condition_variable g_countChanged;
 int g_liveLoops = 0;
 
+void CountLoop(int change) {
+    std::lock_guard<std::mutex> lock(g_countMutex);
+    g_liveLoops += change;
+    g_countChanged.notify_all();
+}
+
 // A cycle that finds its first byte already waiting started after the burst
 // did. Cycles last at least a second, so without a correction such a start
 // drifts later with every cycle until the bulk read takes the head of the
@@ -45,13 +51,18 @@ void SleepMs(long ms) {
 } // namespace
 
 TavrelGpsThread::TavrelGpsThread(HANDLE port) : port_(port) {
-    {
-        std::lock_guard<std::mutex> lock(g_countMutex);
-        ++g_liveLoops;
-    }
+    // Counted before start(), not in run(): an exit right after this must
+    // wait for the loop even if its thread has not been scheduled yet.
+    CountLoop(+1);
     g_threadTrace.Setup();
     connect(this, &QThread::finished, this, &QObject::deleteLater);
     start(QThread::NormalPriority);
+    // A thread that could not be created (Qt has said so) never runs nor
+    // finishes: nothing else would take it off the count or delete it.
+    if (!isRunning() && !isFinished()) {
+        CountLoop(-1);
+        deleteLater();
+    }
 }
 
 TavrelGpsThread::~TavrelGpsThread() = default;
@@ -66,9 +77,7 @@ void TavrelGpsThread::run() {
             } while (!isInterruptionRequested());
         }
     }
-    std::lock_guard<std::mutex> lock(g_countMutex);
-    --g_liveLoops;
-    g_countChanged.notify_all();
+    CountLoop(-1);
 }
 
 void TavrelGpsThread::Cycle() {

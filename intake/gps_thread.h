@@ -18,7 +18,8 @@ extern ComSRBuffer Com_SR_Buf;
 
 // One receive loop. It starts running when constructed, runs at normal
 // priority and deletes itself when it ends. Stop it with requestInterruption():
-// it ends after finishing its current cycle; nobody waits for it.
+// it ends after finishing its current cycle; nobody waits for it. A loop whose
+// thread cannot be created ends at once (Qt warns) and deletes itself too.
 //
 // Handover: at most one loop touches the port, Com_SR_Buf and the state at a
 // time. A new loop waits until the previous one has ended before it copies its
@@ -40,5 +41,6 @@ private:
 };
 
 // Waits until no receive loop runs any more; false when timeoutMs passed first.
+// A loop counts from its construction until its run ends.
 // The program calls it on its way out so that no thread outlives the application.
 bool WaitForReceiveLoops(int timeoutMs);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "slot_text.h"
+
 namespace {
 
 // Characters that end a field: ',' (next field), '*' (checksum follows) and
@@ -57,14 +59,11 @@ constexpr uint32_t Tag(char a, char b, char c) {
            static_cast<unsigned char>(c);
 }
 
-// Value of the leading decimal digits of a slot (0 when there are none),
-// saturated so that no text can overflow it. Signs are not digits: a level or
-// a count is never negative.
-template <std::size_t W> int LeadingDigits(const char (&slot)[W]) {
-    int value = 0;
-    for (std::size_t i = 0; i < W && slot[i] >= '0' && slot[i] <= '9'; ++i)
-        value = value > 100000 ? value : value * 10 + (slot[i] - '0');
-    return value;
+// A count or a level as the windows read the same slot (SlotToInt), so that
+// " 45" or "+33" mean the same everywhere; below zero there is none.
+template <std::size_t W> int SlotCount(const char (&slot)[W]) {
+    const int value = SlotToInt(slot);
+    return value < 0 ? 0 : value;
 }
 
 // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
@@ -163,7 +162,7 @@ void StoreGsv(FieldScanner& f, GsvPart& p) {
     std::memcpy(p.MessageNumber, number, sizeof number);
     std::memcpy(p.SatellitesInView, inView, sizeof inView);
 
-    const int n = LeadingDigits(p.SatellitesInView);
+    const int n = SlotCount(p.SatellitesInView);
     for (int m = 0; m < 4 && m < n; ++m) {
         const int s = 4 * page + m;
         std::memset(p.Prn[s], 0, sizeof p.Prn[s]);
@@ -176,7 +175,7 @@ void StoreGsv(FieldScanner& f, GsvPart& p) {
         f.Next(p.Snr[s]);
         SnrLevelPair& level = p.SnrLevel[s];
         level.Previous = level.Current;
-        const int snr = LeadingDigits(p.Snr[s]);
+        const int snr = SlotCount(p.Snr[s]);
         level.Current = snr >= 50 ? 50 : snr;
     }
 }

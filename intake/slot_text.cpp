@@ -10,7 +10,9 @@ namespace {
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 } // namespace
 
@@ -52,28 +54,6 @@ double TextToDouble(std::string_view text) {
     if (std::isinf(value))
         value = value > 0 ? DBL_MAX : -DBL_MAX;
     return value;
-}
-
-int TextToInt(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
 }
 
 int TruncToInt(double value) {

@@ -6,6 +6,7 @@
 // NaN or an overflowed int, because the text comes from the serial line.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -43,13 +44,34 @@ template <std::size_t W> constexpr char SlotChar(const char (&slot)[W]) {
 }
 
 double TextToDouble(std::string_view text);
-int TextToInt(std::string_view text);
+
+// Inline: the parser reads every satellite's level with it, once a second.
+constexpr int TextToInt(std::string_view text) {
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (at != end && (*at == ' ' || (*at >= '\t' && *at <= '\r')))
+        ++at;
+    const bool negative = at != end && *at == '-';
+    if (at != end && (*at == '+' || *at == '-'))
+        ++at;
+    constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
+    long long value = 0;
+    for (; at != end && *at >= '0' && *at <= '9'; ++at) {
+        value = value * 10 + (*at - '0');
+        if (value > kLimit)
+            value = kLimit;
+    }
+    if (negative)
+        return static_cast<int>(-value); // -kLimit is INT_MIN
+    return value == kLimit ? INT_MAX : static_cast<int>(value);
+}
 
 template <std::size_t W> double SlotToDouble(const char (&slot)[W]) {
     return TextToDouble(SlotView(slot));
 }
-template <std::size_t W> int SlotToInt(const char (&slot)[W]) {
-    return TextToInt(SlotView(slot));
+// The whole width: a zero byte ends the number as it ends the slot's value.
+template <std::size_t W> constexpr int SlotToInt(const char (&slot)[W]) {
+    return TextToInt(std::string_view(slot, W));
 }
 
 // Truncation toward zero that saturates instead of overflowing; NaN gives 0.

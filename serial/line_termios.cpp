@@ -75,6 +75,9 @@ void MakeRaw(termios2& t) {
     t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     // No modem-line hang-ups: a three-wire receiver has no carrier to watch.
     t.c_cflag |= CREAD | CLOCAL;
+    // Nor handshake lines: RTS/CTS left on by a driver or an earlier program
+    // would hold our output back until close() waits out the driver's drain.
+    t.c_cflag &= ~CRTSCTS;
     // VMIN 1 makes a non-blocking read with nothing queued fail with EAGAIN
     // instead of returning 0, which stays reserved for a hung-up line.
     t.c_cc[VMIN] = 1;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <utility>
 
 namespace portavel {
@@ -57,6 +58,15 @@ void FreeSlot(Slot& s, UniqueFd& fd, UniqueFd& wake) {
     s.pseudoTerminal = false;
     s.key = DeviceKey{};
     s.timeouts = CommTimeouts{};
+}
+
+// Output nobody takes any more is dropped first: close() would otherwise
+// wait for it to drain, up to the driver's closing wait (30 s) when the far
+// end holds flow control off. Fails harmlessly on what is not a terminal.
+int DiscardOutputAndClose(UniqueFd& fd) {
+    if (fd.valid())
+        tcflush(fd.get(), TCOFLUSH);
+    return fd.reset();
 }
 
 } // namespace
@@ -128,10 +138,13 @@ void PortRef::release() {
     if (slot_ < 0)
         return;
     UniqueFd fd, wake; // closed after the lock is gone
-    std::lock_guard<std::mutex> lock(g_tableLock);
-    Slot& s = g_slots[std::exchange(slot_, -1)];
-    if (--s.users == 0 && !s.open)
-        FreeSlot(s, fd, wake);
+    {
+        std::lock_guard<std::mutex> lock(g_tableLock);
+        Slot& s = g_slots[std::exchange(slot_, -1)];
+        if (--s.users == 0 && !s.open)
+            FreeSlot(s, fd, wake);
+    }
+    DiscardOutputAndClose(fd);
 }
 
 PortRef AcquirePort(HANDLE handle) {
@@ -173,7 +186,7 @@ CloseResult ClosePort(HANDLE handle, int* error) {
             return CloseResult::Closed; // the last user closes the descriptor
         FreeSlot(s, fd, wake);
     }
-    if (fd.reset() != 0) {
+    if (DiscardOutputAndClose(fd) != 0) {
         *error = errno;
         return CloseResult::CloseFailed;
     }

@@ -1,6 +1,7 @@
 // ParseNmeaBatch: how a batch becomes the receiver state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -284,6 +285,45 @@ TEST(ParserSnrLevel, CurrentIsCappedAndPreviousFollowsIt) {
     }
 }
 
+// The windows read the same slots with SlotToInt: a level or a count must not
+// depend on who reads it.
+TEST(ParserSnrLevel, LevelIsTheSlotReadersNumberCappedAndNeverNegative) {
+    const struct {
+        const char* snr;
+        int level;
+    } cases[] = {{"45", 45}, {" 45", 45}, {"+33", 33}, {"\t7", 7}, {"07", 7},
+                 {"4x", 4},  {"999", 50}, {"50", 50},  {"-7", 0},  {" -5", 0},
+                 {"x1", 0},  {"+", 0},    {"", 0},     {" ", 0}};
+    Parsed p;
+    for (const auto& c : cases) {
+        p.Feed(GsvPage(1, 1, 1, std::string(",01,10,100,") + c.snr));
+        const GsvPart& g = p.state.Gsv;
+        EXPECT_EQ(g.SnrLevel[0].Current, c.level) << '"' << c.snr << '"';
+        EXPECT_EQ(g.SnrLevel[0].Current, std::clamp(SlotToInt(g.Snr[0]), 0, 50)) << c.snr;
+    }
+}
+
+TEST(ParserGsv, SatellitesInViewReadsBlanksAndSignsAsTheSlotReadersDo) {
+    const std::string four = ",01,10,100,30,02,20,200,31,03,30,300,32,04,40,040,33";
+    const struct {
+        const char* inView;
+        int stored; // groups of the page taken
+    } cases[] = {{" 4", 4}, {"+4", 4}, {"\t3", 3}, {"+12", 4}, {"-4", 0}, {"x4", 0}, {"", 0}};
+    for (const auto& c : cases) {
+        Parsed p;
+        p.Feed("$GPGSV,1,1," + std::string(c.inView) + four + "*00\r\n");
+        const GsvPart& g = p.state.Gsv;
+        int stored = 0;
+        while (stored < 4 && !SlotEmpty(g.Prn[stored]))
+            ++stored;
+        EXPECT_EQ(stored, c.stored) << '"' << c.inView << '"';
+        EXPECT_EQ(stored, std::clamp(SlotToInt(g.SatellitesInView), 0, 4)) << c.inView;
+        if (stored > 0) {
+            EXPECT_EQ(g.SnrLevel[stored - 1].Current, 29 + stored) << c.inView;
+        }
+    }
+}
+
 TEST(ParserSnrLevel, BatchWithoutGsvEmptiesTableAndPairs) {
     Parsed p;
     p.Feed(GsvPage(1, 1, 1, ",01,10,100,30"));
@@ -322,6 +362,13 @@ TEST(SlotNumbers, DecimalPrefixOnlyAndNoOverflow) {
     EXPECT_EQ(TextToInt(" -12ab"), -12);
     EXPECT_EQ(TextToInt("99999999999999"), INT_MAX);
     EXPECT_EQ(TextToInt("-99999999999999"), INT_MIN);
+    EXPECT_EQ(TextToInt("2147483647"), INT_MAX);
+    EXPECT_EQ(TextToInt("-2147483647"), -INT_MAX); // saturation starts past the limit
+    EXPECT_EQ(TextToInt("\v\f+0"), 0);
+    // A slot is read to its first zero byte or its width, whichever comes first.
+    const char cut[3] = {'1', '\0', '5'}, full[3] = {'9', '9', '9'};
+    EXPECT_EQ(SlotToInt(cut), 1);
+    EXPECT_EQ(SlotToInt(full), 999);
     EXPECT_EQ(TruncToInt(-2.9), -2);
     EXPECT_EQ(TruncToInt(1e300), INT_MAX);
     EXPECT_EQ(TruncToInt(std::nan("")), 0);

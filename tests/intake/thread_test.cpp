@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <mutex>
+#include <pthread.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,6 +88,25 @@ double TimingValue(const std::string& line, const std::string& label) {
         return -1;
     return std::stod(line.substr(label.size(), 15));
 }
+
+// While it lives, new threads ask the process's default attributes for more
+// stack than the address space holds, so creating one fails.
+struct ThreadCreationFails {
+    ThreadCreationFails() {
+        pthread_getattr_default_np(&saved);
+        pthread_attr_t huge;
+        pthread_getattr_default_np(&huge);
+        pthread_attr_setstacksize(&huge, std::size_t{1} << 47);
+        set = pthread_setattr_default_np(&huge) == 0;
+        pthread_attr_destroy(&huge);
+    }
+    ~ThreadCreationFails() {
+        pthread_setattr_default_np(&saved);
+        pthread_attr_destroy(&saved);
+    }
+    pthread_attr_t saved;
+    bool set = false;
+};
 
 class ReceiveThread : public ::testing::Test {
 protected:
@@ -355,6 +375,35 @@ TEST_F(ReceiveThread, UnpluggedReceiverEmptiesTheStateWithoutSpinning) {
         ++cycles;
     EXPECT_GE(cycles, 4);
     EXPECT_LE(cycles, 9); // about 2 + 3 + up to 3 seconds of one-second cycles
+}
+
+// The exit waits for receive loops; a loop whose thread was never created
+// must not make it wait out its whole bound.
+TEST_F(ReceiveThread, LoopWhoseThreadCannotStartIsNotWaitedFor) {
+    handles.push_back(OpenComPort("COM3"));
+    TavrelGpsThread* loop = nullptr;
+    {
+        ThreadCreationFails noThreads;
+        ASSERT_TRUE(noThreads.set);
+        loop = new TavrelGpsThread(handles.back());
+        threads.emplace_back(loop);
+    }
+    ASSERT_FALSE(loop->isRunning() || loop->isFinished()) << "its thread was created after all";
+    const auto start = Clock::now();
+    EXPECT_TRUE(WaitForReceiveLoops(3000));
+    EXPECT_LT(SecondsSince(start), 0.5);
+    EXPECT_TRUE(AllThreadsGone(threads, 2000)); // freed like a loop that ended
+}
+
+// A loop counts from its construction, before its thread is scheduled: the
+// exit that follows a start at once still waits for it.
+TEST_F(ReceiveThread, LoopIsWaitedForFromItsConstruction) {
+    for (int i = 0; i < 3; ++i) { // each stop lets the first cycle finish its second
+        Start();
+        EXPECT_FALSE(WaitForReceiveLoops(0)) << i;
+        Stop();
+        EXPECT_TRUE(WaitForReceiveLoops(5000)) << i;
+    }
 }
 
 // Connections started and stopped as fast as the main window can, while a

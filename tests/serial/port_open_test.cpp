@@ -1,8 +1,10 @@
 // Selecting, opening, configuring and closing ports through the exports.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 #include "portavel.h"
@@ -131,6 +133,48 @@ TEST(LineSettings, IndexTablesReachTheLine) {
                       c.dcbParity, c.bits, c.dcbStop, c.rate);
         EXPECT_NE(log.find(expected), std::string::npos) << log;
     }
+}
+
+// A receiver module has no handshake lines: RTS/CTS left on by a driver or an
+// earlier program would hold our output back for ever.
+TEST(LineSettings, InheritedHardwareFlowControlIsCleared) {
+    TempWorkDir dir;
+    PtyPort pty;
+    pty.LinkAs("COM4");
+    ASSERT_TRUE(SetHardwareFlowControl(pty.slave()));
+    ASSERT_TRUE(ReadLineBack(pty.slave()).hardwareFlowControl); // the pty keeps it
+    HANDLE handle = OpenComPort("COM4");
+    const LineReadback back = ReadLineBack(pty.slave());
+    EXPECT_FALSE(back.hardwareFlowControl);
+    EXPECT_TRUE(back.raw);
+    EXPECT_EQ(back.outputSpeed, 9600u);
+    // Output flows without the handshake.
+    EXPECT_EQ(RsRequest_WIN(handle, 2, reinterpret_cast<const unsigned char*>("ok")), QVX_SUCCESS);
+    EXPECT_EQ(pty.Received(), "ok");
+    EXPECT_EQ(RsClose_WIN(handle), QVX_SUCCESS);
+}
+
+// Output the far end never takes must not hold the close: on a UART with
+// flow control held off, close() would wait out the driver's closing wait
+// (30 s). A pty never waits in close, so what shows here is that the queued
+// bytes are gone: only what already sat in the far end's own read queue
+// (about 4 KB) still arrives.
+TEST(PortClose, OutputNobodyReadsIsDiscardedAtClose) {
+    TempWorkDir dir;
+    PtyPort pty;
+    pty.LinkAs("COM1");
+    HANDLE handle = OpenComPort("COM1");
+    Set_TimeOut_WIN(handle, 0, 0, 100, 0, 1000);
+    const std::string queued(12288, 'q');
+    ASSERT_EQ(RsRequest_WIN(handle, static_cast<DWORD>(queued.size()),
+                            reinterpret_cast<const unsigned char*>(queued.data())),
+              QVX_SUCCESS);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RsClose_WIN(handle), QVX_SUCCESS);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    const std::string arrived = pty.Received(300);
+    EXPECT_LT(arrived.size(), queued.size() / 2);
+    EXPECT_EQ(arrived, queued.substr(0, arrived.size()));
 }
 
 TEST(Handles, ClosedHandleStaysInvalidAndTouchesNoOtherPort) {

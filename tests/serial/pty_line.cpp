@@ -13,5 +13,14 @@ LineReadback ReadLineBack(int fd) {
     back.twoStopBits = (t.c_cflag & CSTOPB) != 0;
     back.raw = (t.c_lflag & (ICANON | ECHO | ISIG)) == 0 && (t.c_oflag & OPOST) == 0 &&
                (t.c_iflag & (IXON | ICRNL)) == 0;
+    back.hardwareFlowControl = (t.c_cflag & CRTSCTS) != 0;
     return back;
+}
+
+bool SetHardwareFlowControl(int fd) {
+    termios2 t{};
+    if (ioctl(fd, TCGETS2, &t) != 0)
+        return false;
+    t.c_cflag |= CRTSCTS;
+    return ioctl(fd, TCSETS2, &t) == 0;
 }

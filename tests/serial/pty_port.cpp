@@ -1,7 +1,6 @@
 #include "pty_port.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -71,15 +70,4 @@ HANDLE OpenComPort(const char* comName, unsigned baud, int size, unsigned parity
     HANDLE handle = nullptr;
     EXPECT_EQ(InitRs232_WIN(name, &handle, baud, size, parity, stop), QVX_SUCCESS) << comName;
     return handle;
-}
-
-int OpenDescriptorCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (dirent* entry = readdir(dir))
-            count += entry->d_name[0] != '.';
-        closedir(dir);
-        --count; // the directory's own descriptor
-    }
-    return count;
 }

@@ -40,8 +40,9 @@ struct LineReadback {
     unsigned outputSpeed = 0;
     bool twoStopBits = false;
     bool raw = false; // no canonical mode, echo, signals, output processing or XON/XOFF
+    bool hardwareFlowControl = false; // CRTSCTS
 };
 LineReadback ReadLineBack(int fd);
 
-// Descriptors this process holds.
-int OpenDescriptorCount();
+// Turns CRTSCTS on, as a driver or an earlier program may have left it; false when refused.
+bool SetHardwareFlowControl(int fd);

@@ -109,3 +109,14 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
 }
+
+int OpenDescriptorCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (dirent* entry = readdir(dir))
+            count += entry->d_name[0] != '.';
+        closedir(dir);
+        --count; // the directory's own descriptor
+    }
+    return count;
+}

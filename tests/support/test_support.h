@@ -38,3 +38,6 @@ private:
 std::string ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// Descriptors this process holds.
+int OpenDescriptorCount();

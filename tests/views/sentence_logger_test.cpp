@@ -1,11 +1,20 @@
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "background_sync.h"
 #include "nmea_parser.h"
+#include "posix_fd.h"
 #include "roadmap_sentence_support.h"
 #include "sentence_logger.h"
 #include "test_support.h"
@@ -57,6 +66,60 @@ ReceiverState Parsed(const std::string& bytes) {
     ParseNmeaBatch(reinterpret_cast<const unsigned char*>(bytes.data()),
                    static_cast<uint32_t>(bytes.size()), state);
     return state;
+}
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+// A disk whose syncs hang until released; it records the inode of each sync
+// that returned. Shared: a sync left on a detached thread may outlive the test's objects.
+struct StuckDisk {
+    static BackgroundSync::SyncFunction Syncs(std::shared_ptr<StuckDisk> disk) {
+        return [disk](int fd) {
+            struct stat st {};
+            fstat(fd, &st);
+            std::unique_lock<std::mutex> lock(disk->mutex);
+            ++disk->started;
+            disk->changed.notify_all();
+            disk->changed.wait(lock, [&] { return disk->released; });
+            disk->synced.push_back(st.st_ino);
+            disk->changed.notify_all();
+            return !disk->fails;
+        };
+    }
+    // Released at the latest after timeout, so a wait for ever fails instead of hanging.
+    void ReleaseAfter(milliseconds timeout = {}) {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, timeout, [this] { return released; });
+        released = true;
+        changed.notify_all();
+    }
+    template <typename Done> bool WaitUntil(Done done) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(5), done);
+    }
+    std::size_t Synced() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return synced.size();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false, fails = false;
+    int started = 0;
+    std::vector<ino_t> synced;
+};
+
+UniqueFd OpenLog(const char* name) {
+    return UniqueFd(open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+}
+
+// A duplicate closes a moment after the sync that used it returns.
+bool DescriptorsBackTo(int count) {
+    const auto start = Clock::now();
+    while (OpenDescriptorCount() != count && Clock::now() - start < std::chrono::seconds(5))
+        std::this_thread::sleep_for(milliseconds(5));
+    return OpenDescriptorCount() == count;
 }
 
 } // namespace
@@ -293,4 +356,68 @@ TEST_F(SentenceLoggerTest, RefusedAndFailedRecordsDoNotAdvanceTheCounter) {
     std::filesystem::remove("GPS_INFO.txt");
     log.SaveInformationRecord(state, "x");
     EXPECT_EQ(ReadFileBytes("GPS_INFO.txt").rfind("***** 0001 *****", 0), 0u);
+}
+
+TEST(BackgroundSyncTest, RequestsWhileASyncHangsShareOneWaitingDescriptor) {
+    TempWorkDir dir;
+    const UniqueFd log = OpenLog("GPS_LOG.txt"), old = OpenLog("GPS_LOG.old");
+    auto disk = std::make_shared<StuckDisk>();
+    disk->fails = true;
+    const int before = OpenDescriptorCount();
+    {
+        BackgroundSync sync(StuckDisk::Syncs(disk));
+        sync.Request(log.get());
+        ASSERT_TRUE(disk->WaitUntil([&] { return disk->started == 1; }));
+        for (int i = 0; i < 300; ++i)
+            sync.Request(i % 2 ? log.get() : old.get());
+        sync.Request(log.get());
+        EXPECT_LE(OpenDescriptorCount(), before + 2); // the one syncing, one waiting
+        EXPECT_FALSE(sync.TakeFailure());
+
+        disk->ReleaseAfter();
+        ASSERT_TRUE(disk->WaitUntil([&] { return disk->synced.size() == 2; }));
+        EXPECT_TRUE(DescriptorsBackTo(before));
+        EXPECT_TRUE(sync.TakeFailure()); // told once
+        EXPECT_FALSE(sync.TakeFailure());
+    }
+    // The newest request is the one that waited.
+    struct stat st {};
+    fstat(log.get(), &st);
+    EXPECT_EQ(disk->synced, std::vector<ino_t>({st.st_ino, st.st_ino}));
+}
+
+TEST(BackgroundSyncTest, ExitWaitsForTheDiskOnlyWithinItsBound) {
+    TempWorkDir dir;
+    const UniqueFd log = OpenLog("GPS_LOG.txt");
+    // A slow disk, back within the bound: nothing asked is left unsynced.
+    auto slow = std::make_shared<StuckDisk>();
+    std::thread back([slow] { slow->ReleaseAfter(milliseconds(200)); });
+    {
+        BackgroundSync sync(StuckDisk::Syncs(slow), milliseconds(5000));
+        sync.Request(log.get());
+        EXPECT_TRUE(slow->WaitUntil([&] { return slow->started == 1; }));
+        sync.Request(log.get());
+    }
+    EXPECT_EQ(slow->Synced(), 2u);
+    back.join();
+
+    // A disk that hangs past the bound is left to the thread.
+    const int before = OpenDescriptorCount();
+    auto hung = std::make_shared<StuckDisk>();
+    std::thread watchdog([hung] { hung->ReleaseAfter(milliseconds(4000)); });
+    auto sync = std::make_unique<BackgroundSync>(StuckDisk::Syncs(hung), milliseconds(300));
+    sync->Request(log.get());
+    EXPECT_TRUE(hung->WaitUntil([&] { return hung->started == 1; }));
+    sync->Request(log.get());
+    const auto start = Clock::now();
+    sync.reset();
+    EXPECT_GE(Clock::now() - start, milliseconds(250));
+    EXPECT_LT(Clock::now() - start, milliseconds(2000));
+    EXPECT_EQ(hung->Synced(), 0u);
+    // When the disk comes back, the thread syncs what was asked, closes its
+    // descriptors and ends.
+    hung->ReleaseAfter();
+    EXPECT_TRUE(hung->WaitUntil([&] { return hung->synced.size() == 2; }));
+    EXPECT_TRUE(DescriptorsBackTo(before));
+    watchdog.join();
 }

@@ -2,12 +2,10 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <chrono>
+#include <functional>
+#include <memory>
 #include <thread>
-#include <vector>
-
-#include "posix_fd.h"
 
 // fdatasync; special files (a terminal, /dev/null) cannot be synced and need not be.
 bool SyncData(int fd);
@@ -15,24 +13,37 @@ bool SyncData(int fd);
 // Syncs files to the disk on a thread of its own, so that the caller never
 // waits for the disk. Each request syncs a duplicate of the descriptor, which
 // the caller may close at once.
+//
+// While a sync is under way, later requests share one waiting duplicate: the
+// newest request's (a sync of a file covers everything written to it before).
+// A disk that hangs therefore holds two descriptors at most, however long it
+// hangs.
 class BackgroundSync {
 public:
-    BackgroundSync() = default;
-    ~BackgroundSync(); // finishes every requested sync
+    // The sync to run on each file; tests pass one that stands for a slow disk.
+    using SyncFunction = std::function<bool(int fd)>;
+    static constexpr std::chrono::milliseconds kExitWait{3000};
+
+    explicit BackgroundSync(SyncFunction sync = SyncData,
+                            std::chrono::milliseconds exitWait = kExitWait);
+    // Finishes the requested syncs, waiting at most exitWait for them. A sync
+    // that hangs longer is left to its thread, detached, which finishes and
+    // ends on its own if the disk comes back; nobody is told, as the program
+    // is on its way out and every byte was written before.
+    ~BackgroundSync();
     BackgroundSync(const BackgroundSync&) = delete;
     BackgroundSync& operator=(const BackgroundSync&) = delete;
 
     void Request(int fd);
     // True once after a sync (or a request) failed.
-    bool TakeFailure() { return failed_.exchange(false); }
+    bool TakeFailure();
 
 private:
-    void Run();
+    // What the sync thread uses; it may outlive this object.
+    struct Shared;
+    static void Run(std::shared_ptr<Shared> shared);
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<UniqueFd> queue_;
-    bool stop_ = false;
-    std::atomic<bool> failed_{false};
+    std::shared_ptr<Shared> shared_;
+    std::chrono::milliseconds exitWait_;
     std::thread thread_;
 };
