@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdint>
 
+#include "nmea_checksum.h"
 #include "notifier.h"
 
 namespace {
@@ -20,16 +21,6 @@ int CompareIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size())
         return a.size() < b.size() ? -1 : 1;
     return 0;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Sorts the way a sorted Windows list box does: case-insensitively.
@@ -62,7 +53,7 @@ std::optional<int> StrToInt(std::string_view text) {
         return std::nullopt;
     int64_t value = 0;
     for (; i < text.size(); ++i) {
-        const int digit = HexValue(text[i]);
+        const int digit = HexDigitValue(text[i]);
         if (digit < 0 || digit >= base)
             return std::nullopt;
         value = value * base + digit;

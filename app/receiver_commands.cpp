@@ -3,13 +3,14 @@
 #include <QString>
 #include <cstdio>
 
+#include "nmea_checksum.h"
 #include "notifier.h"
 #include "trace_file.h"
 
 namespace {
 
 bool IsHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return HexDigitValue(c) >= 0;
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {

@@ -16,14 +16,19 @@ inline uint64_t StoreBytes(const std::string& bytes) {
                       static_cast<uint32_t>(bytes.size()));
 }
 
-// Each line ends in CR LF; the lines make one batch.
-inline uint64_t StoreLines(std::initializer_list<std::string_view> lines) {
+// The lines, each ended by CR LF.
+inline std::string CrLfLines(std::initializer_list<std::string_view> lines) {
     std::string bytes;
     for (std::string_view line : lines) {
         bytes.append(line);
         bytes += "\r\n";
     }
-    return StoreBytes(bytes);
+    return bytes;
+}
+
+// The lines make one batch.
+inline uint64_t StoreLines(std::initializer_list<std::string_view> lines) {
+    return StoreBytes(CrLfLines(lines));
 }
 
 // An empty batch empties the whole record.

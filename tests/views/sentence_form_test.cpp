@@ -42,15 +42,6 @@ QString Q(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string Crlf(std::initializer_list<std::string_view> lines) {
-    std::string out;
-    for (std::string_view line : lines) {
-        out.append(line);
-        out += "\r\n";
-    }
-    return out;
-}
-
 int Count(const std::string& text, std::string_view part) {
     int n = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
@@ -219,16 +210,16 @@ TEST_F(SentenceFormTest, OneStrayByteHidesNothingOfItsBatch) {
     shownGsa[9] = QChar(0xFFFD);
     EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGga), shownGsa, Q(kRmc), Q(kReply1)}));
     EXPECT_EQ(PaneLines(form->ManualLogRichEdit), QStringList({Q(kReply1)}));
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kGga, gsa, kRmc, kReply1}));
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), CrLfLines({kGga, gsa, kRmc, kReply1}));
 
     // A batch cut between the CR and the LF of its last line.
-    StoreBytes(Crlf({kGga}) + std::string(kReply2) + "\r");
+    StoreBytes(CrLfLines({kGga}) + std::string(kReply2) + "\r");
     form->ShowTimerTimer();
     const QString shownReply2 = Q(kReply2) + QChar(0xFFFD);
     EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGga), shownReply2}));
     EXPECT_EQ(PaneLines(form->ManualLogRichEdit), QStringList({Q(kReply1), shownReply2}));
     EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"),
-              Crlf({kGga, gsa, kRmc, kReply1, kGga, std::string(kReply2) + "\r"}));
+              CrLfLines({kGga, gsa, kRmc, kReply1, kGga, std::string(kReply2) + "\r"}));
 
     // Both ticks traced their lines as received and finished.
     const std::string trace = ReadFileBytes("SentenceLog.txt");
@@ -243,7 +234,7 @@ TEST_F(SentenceFormTest, WrongBaudRateShowsTheHelpAfterWhatCame) {
     Open();
     SentenceLog().StartLogging();
     // Sentences sent at 38400 bit/s and read at 57600.
-    const std::string garbage = ReadAtBaudRate(Crlf({kGga, kRmc}), 38400, 57600);
+    const std::string garbage = ReadAtBaudRate(CrLfLines({kGga, kRmc}), 38400, 57600);
     ASSERT_NE(garbage.find('$'), std::string::npos) << "nothing would reach the line slots";
     StoreBytes(garbage);
     form->ShowTimerTimer();

@@ -51,15 +51,6 @@ std::vector<std::string_view> Lines(std::initializer_list<std::string_view> line
     return std::vector<std::string_view>(lines);
 }
 
-std::string Crlf(std::initializer_list<std::string_view> lines) {
-    std::string out;
-    for (std::string_view line : lines) {
-        out.append(line);
-        out += "\r\n";
-    }
-    return out;
-}
-
 // One batch as the receive thread stores it.
 ReceiverState Parsed(const std::string& bytes) {
     ReceiverState state{};
@@ -169,21 +160,21 @@ TEST(SentenceDisplayTest, EveryLineIsShownAndOnlyAWrongRateGetsTheHelp) {
     // One byte hit by noise at the right rate: every line, the reply after it too.
     std::string gsa = "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39";
     gsa[9] = '\xE4';
-    ReceiverState state = Parsed(Crlf({kGga, gsa, kRmc, kReply}));
+    ReceiverState state = Parsed(CrLfLines({kGga, gsa, kRmc, kReply}));
     SentenceDisplay display = SelectSentenceLines(state);
     EXPECT_EQ(display.shown, Lines({kGga, gsa, kRmc, kReply}));
     EXPECT_EQ(display.proprietary, Lines({kReply}));
     EXPECT_FALSE(display.baudRateHelp);
 
     // A batch cut between the CR and the LF of its last line.
-    state = Parsed(Crlf({kGga}) + std::string(kRmc) + "\r");
+    state = Parsed(CrLfLines({kGga}) + std::string(kRmc) + "\r");
     display = SelectSentenceLines(state);
     EXPECT_EQ(display.shown, Lines({kGga, std::string(kRmc) + "\r"}));
     EXPECT_FALSE(display.baudRateHelp);
 
     // Sentences sent at 38400 bit/s and read at 57600: bytes, a '$' among them,
     // but not one whole sentence.
-    const std::string wrongRate = ReadAtBaudRate(Crlf({kGga, kRmc}), 38400, 57600);
+    const std::string wrongRate = ReadAtBaudRate(CrLfLines({kGga, kRmc}), 38400, 57600);
     ASSERT_NE(wrongRate.find('$'), std::string::npos);
     state = Parsed(wrongRate);
     display = SelectSentenceLines(state);
@@ -192,7 +183,7 @@ TEST(SentenceDisplayTest, EveryLineIsShownAndOnlyAWrongRateGetsTheHelp) {
     EXPECT_TRUE(display.baudRateHelp);
 
     // Lines that start with '$' but none checks out count as garbage too.
-    display = SelectSentenceLines(Parsed(Crlf({"$PXEMA,VERSION,1.93*00", "$GPGGA,1"})));
+    display = SelectSentenceLines(Parsed(CrLfLines({"$PXEMA,VERSION,1.93*00", "$GPGGA,1"})));
     EXPECT_EQ(display.shown.size(), 2u);
     EXPECT_TRUE(display.baudRateHelp);
 
@@ -259,7 +250,7 @@ TEST_F(SentenceLoggerTest, UnopenableLogIsToldOnceAndCaughtUp) {
 
     std::filesystem::remove("GPS_LOG.txt");
     EXPECT_TRUE(log.LogBatch(3, second).isEmpty());
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kGga, kRmc, kReply, kRmc, kRmc}));
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), CrLfLines({kGga, kRmc, kReply, kRmc, kRmc}));
     EXPECT_EQ(log.pendingBytes(), 0u);
 }
 
@@ -277,8 +268,8 @@ TEST_F(SentenceLoggerTest, FullDiskIsToldOnceAndMemoryStaysBounded) {
     std::filesystem::remove("GPS_LOG.txt");
     log.LogBatch(5000, second);
     const std::string written = ReadFileBytes("GPS_LOG.txt");
-    EXPECT_EQ(written.rfind(Crlf({kGga, kRmc, kReply}), 0), 0u);
-    EXPECT_EQ(written.substr(written.size() - kRmc.size() - 2), Crlf({kRmc}));
+    EXPECT_EQ(written.rfind(CrLfLines({kGga, kRmc, kReply}), 0), 0u);
+    EXPECT_EQ(written.substr(written.size() - kRmc.size() - 2), CrLfLines({kRmc}));
     EXPECT_EQ(log.pendingBytes(), 0u);
 }
 
@@ -287,9 +278,9 @@ TEST_F(SentenceLoggerTest, RemovedLogIsToldAndStartedAnew) {
     log.LogBatch(1, first);
     std::filesystem::remove("GPS_LOG.txt");
     EXPECT_EQ(log.LogBatch(2, second), kLogFileRemoved);
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kRmc}));
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), CrLfLines({kRmc}));
     EXPECT_TRUE(log.LogBatch(3, second).isEmpty());
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kRmc, kRmc}));
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), CrLfLines({kRmc, kRmc}));
 }
 
 TEST_F(SentenceLoggerTest, ShownLinesSurviveAKill) {
@@ -315,7 +306,7 @@ TEST_F(SentenceLoggerTest, ShownLinesSurviveAKill) {
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), Crlf({kGga, kRmc, kReply}));
+    EXPECT_EQ(ReadFileBytes("GPS_LOG.txt"), CrLfLines({kGga, kRmc, kReply}));
 }
 
 TEST_F(SentenceLoggerTest, RecordsAreNumberedPerRun) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "big5_text.h"
+#include "nmea_checksum.h"
 #include "slot_text.h"
 
 namespace {
@@ -11,16 +12,6 @@ namespace {
 void AppendField(std::string& out, char c) {
     if (c != '\0')
         out += c;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 } // namespace
@@ -56,17 +47,7 @@ QString PaneText(std::string_view line) {
 bool ValidNmeaSentence(std::string_view line) {
     if (line.ends_with('\r'))
         line.remove_suffix(1);
-    if (line.size() < 4 || line[0] != '$' || line[line.size() - 3] != '*')
-        return false;
-    unsigned sum = 0;
-    for (char c : line.substr(1, line.size() - 4)) {
-        if (c == '*')
-            return false;
-        sum ^= static_cast<unsigned char>(c);
-    }
-    const int high = HexValue(line[line.size() - 2]);
-    const int low = HexValue(line[line.size() - 1]);
-    return high >= 0 && low >= 0 && static_cast<unsigned>(high * 16 + low) == sum;
+    return HasValidChecksum(line);
 }
 
 SentenceDisplay SelectSentenceLines(const ReceiverState& state) {
