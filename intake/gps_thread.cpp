@@ -111,9 +111,11 @@ void TavrelGpsThread::Cycle() {
                            static_cast<int>(Com_SR_Buf.ReceiveLength));
         // This loop is the only writer, so the copy holds the batch just stored.
         const ReceiverState state = TakeReceiverSnapshot();
-        // Bounded: a slot need not hold a zero within its width.
-        for (const auto& line : state.SentenceLines)
-            g_threadTrace.Line("%.*s\r\n", kSentenceLineWidth, line);
+        // Bounded: a slot need not hold a zero within its width. The first
+        // ten slots always, as a GPS-only batch fills them; the others when used.
+        for (int i = 0; i < kSentenceLineCount; ++i)
+            if (i < kClassicLineCount || state.SentenceLines[i][0] != '\0')
+                g_threadTrace.Line("%.*s\r\n", kSentenceLineWidth, state.SentenceLines[i]);
         elapsed = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
         g_threadTrace.Line("Finish Check : %15.10f seconds\r\n", elapsed);
         // Traced pacing keeps one line per millisecond step.

@@ -9,7 +9,7 @@
 
 struct ComSRBuffer {
     HANDLE PortHandle;                 // the port the receive loop reads
-    unsigned char ReceiveBuffer[1024]; // the bytes of one cycle
+    unsigned char ReceiveBuffer[4096]; // the bytes of one cycle
     uint32_t ReceiveLength;            // how many of them make up the batch
 };
 

@@ -274,7 +274,7 @@ void EmptyPartsNotSeen(BatchParts& parts) {
 
 } // namespace
 
-void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const lineSlots[10],
+void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const lineSlots[kSentenceLineCount],
                     GgaPart& Gga, GsaPart& Gsa, RmcPart& Rmc, GsvPart& Gsv, VtgPart& Vtg,
                     ZdaPart& Zda) {
     if (count > kMaxBatchBytes || (batch == nullptr && count != 0))
@@ -309,11 +309,9 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const line
 }
 
 void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& state) {
-    char* const slots[kSentenceLineCount] = {state.SentenceLines[0], state.SentenceLines[1],
-                                             state.SentenceLines[2], state.SentenceLines[3],
-                                             state.SentenceLines[4], state.SentenceLines[5],
-                                             state.SentenceLines[6], state.SentenceLines[7],
-                                             state.SentenceLines[8], state.SentenceLines[9]};
+    char* slots[kSentenceLineCount];
+    for (int i = 0; i < kSentenceLineCount; ++i)
+        slots[i] = state.SentenceLines[i];
     ParseNmeaBatch(batch, count, slots, state.Gga, state.Gsa, state.Rmc, state.Gsv, state.Vtg,
                    state.Zda);
 }

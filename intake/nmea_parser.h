@@ -5,7 +5,7 @@
 
 #include "receiver_state.h"
 
-constexpr uint32_t kMaxBatchBytes = 1024;
+constexpr uint32_t kMaxBatchBytes = 4096;
 constexpr int kMaxLineChars = 85; // CR LF included
 
 // Splits the batch at CR LF, keeps up to ten raw lines in lineSlots (each of
@@ -16,7 +16,7 @@ constexpr int kMaxLineChars = 85; // CR LF included
 //
 // A count above kMaxBatchBytes (or a null batch with a non-zero count) is
 // refused: the call returns without touching the slots or the parts.
-void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const lineSlots[10],
+void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const lineSlots[kSentenceLineCount],
                     GgaPart& Gga, GsaPart& Gsa, RmcPart& Rmc, GsvPart& Gsv, VtgPart& Vtg,
                     ZdaPart& Zda);
 

@@ -9,7 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr int kSentenceLineCount = 10;
+// Up to 64 raw lines of a batch: a multi-GNSS receiver sends up to about 50
+// a second. A GPS-only module sends at most ten; the receive thread's trace
+// and the information record always show those ten slots, the others only
+// when they hold a line.
+constexpr int kSentenceLineCount = 64;
+constexpr int kClassicLineCount = 10;
 constexpr int kSentenceLineWidth = 128;
 constexpr int kSatelliteSlots = 12;
 
@@ -99,6 +104,9 @@ struct ReceiverState {
     GsvPart Gsv;
     VtgPart Vtg;
     ZdaPart Zda;
+    // Sentences of the run whose checksum was present and wrong: they were
+    // shown but not stored.
+    uint32_t DamagedSentences;
 };
 
 static_assert(sizeof(GgaPart) == 67);

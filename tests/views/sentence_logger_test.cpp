@@ -226,7 +226,7 @@ TEST(InformationRecordTest, TwelveLinesWithTheExampleSecondLine) {
     ReceiverState empty{};
     const std::string bare = BuildInformationRecord(12345, "", empty);
     std::string expected = "***** 12345 *****\r\n,,,,,,\r\n";
-    for (int i = 0; i < kSentenceLineCount; ++i)
+    for (int i = 0; i < kClassicLineCount; ++i)
         expected += "\r\n";
     EXPECT_EQ(bare, expected);
     EXPECT_EQ(bare.find('\0'), std::string::npos);

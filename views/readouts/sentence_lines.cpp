@@ -105,8 +105,9 @@ std::string BuildInformationRecord(int number, std::string_view speedLimit,
     out += ',';
     AppendField(out, SlotChar(state.Rmc.Status));
     out += "\r\n";
-    for (const auto& line : state.SentenceLines) {
-        out.append(SlotView(line));
+    // Always twelve lines: the record's shape is what readers of the file expect.
+    for (int i = 0; i < kClassicLineCount; ++i) {
+        out.append(SlotView(state.SentenceLines[i]));
         out += "\r\n";
     }
     return out;
