@@ -1,6 +1,10 @@
 #include "nmea_parser.h"
 
+#include <cstdint>
 #include <cstring>
+
+#include "gnss_sky.h"
+#include "nmea_checksum.h"
 
 #include "slot_text.h"
 
@@ -180,8 +184,12 @@ void StoreGsv(FieldScanner& f, GsvPart& p) {
     }
 }
 
-// The parts one batch fills, and which of them it carried.
+// The parts one batch fills, which of them it carried, and the satellite
+// sentences kept for after the walk (their pages and used lists are read
+// together).
 struct BatchParts {
+    BatchParts(GgaPart& gga, GsaPart& gsa_, RmcPart& rmc, GsvPart& gsv_, VtgPart& vtg, ZdaPart& zda)
+        : Gga(gga), Gsa(gsa_), Rmc(rmc), Gsv(gsv_), Vtg(vtg), Zda(zda) {}
     GgaPart& Gga;
     GsaPart& Gsa;
     RmcPart& Rmc;
@@ -190,66 +198,201 @@ struct BatchParts {
     ZdaPart& Zda;
     bool seenGga = false, seenGsa = false, seenRmc = false;
     bool seenGsv = false, seenVtg = false, seenZda = false;
+    // A type stored from the combined solution (GN) keeps it against the
+    // single systems' sentences of the same batch: GGA, RMC, VTG, ZDA.
+    bool fromGn[4] = {};
+
+    struct SatelliteLine {
+        const char* line;
+        int length;
+        Talker talker;
+    };
+    SatelliteLine gsa[kSentenceLineCount];
+    int gsaCount = 0;
+    SatelliteLine gsv[kSentenceLineCount];
+    int gsvCount = 0;
+    uint32_t damaged = 0;
 };
 
-// Line splitting: copies the line that starts at `line` (at most
-// kMaxLineChars of the `available` bytes) into its slot. A complete line ends
-// at the first LF that follows a CR; its CR and LF become zero bytes and its
-// length without them is returned. A broken line (no CR LF within the limit)
-// is copied as it stands, zero-terminated, and -1 is returned.
-int TakeLine(const char* line, uint32_t available, char* slot) {
-    const int limit = available < kMaxLineChars ? static_cast<int>(available) : kMaxLineChars;
-    for (int from = 0; from < limit;) {
-        const void* lf = std::memchr(line + from, '\n', static_cast<std::size_t>(limit - from));
+enum class LineEnd { Complete, Long, Broken };
+
+struct TakenLine {
+    LineEnd end;
+    int length; // without CR LF
+};
+
+// Line splitting: a line ends at the first LF that follows a CR. A complete
+// line of at most kMaxLineChars (CR LF included) is copied into its slot with
+// its CR and LF as zero bytes. A longer one that ends within the batch leaves
+// its first kMaxLineChars characters in the slot and is skipped. A line
+// without CR LF in the rest of the batch (garbage at a wrong rate looks like
+// that) is copied up to the limit and ends the batch.
+TakenLine TakeLine(const char* line, uint32_t available, char* slot) {
+    for (uint32_t from = 0; from < available;) {
+        const void* lf = std::memchr(line + from, '\n', available - from);
         if (lf == nullptr)
             break;
-        const int at = static_cast<int>(static_cast<const char*>(lf) - line);
+        const uint32_t at = static_cast<uint32_t>(static_cast<const char*>(lf) - line);
         if (at >= 1 && line[at - 1] == '\r') {
-            std::memcpy(slot, line, static_cast<std::size_t>(at + 1));
-            slot[at - 1] = '\0'; // the CR
-            slot[at] = '\0';     // the LF
-            return at - 1;
+            if (at + 1 <= static_cast<uint32_t>(kMaxLineChars)) {
+                std::memcpy(slot, line, at + 1);
+                slot[at - 1] = '\0'; // the CR
+                slot[at] = '\0';     // the LF
+                return {LineEnd::Complete, static_cast<int>(at - 1)};
+            }
+            std::memcpy(slot, line, kMaxLineChars);
+            slot[kMaxLineChars] = '\0';
+            return {LineEnd::Long, static_cast<int>(at - 1)};
         }
         from = at + 1;
     }
-    std::memcpy(slot, line, static_cast<std::size_t>(limit));
+    const uint32_t limit = available < kMaxLineChars ? available : kMaxLineChars;
+    std::memcpy(slot, line, limit);
     slot[limit] = '\0';
-    return -1;
+    return {LineEnd::Broken, -1};
 }
 
-// Dispatch by header: "$GP" and three letters, compared as one number.
+// A checksum "*hh" that is there and does not match the characters between
+// '$' and '*'. A sentence without one is taken as it is.
+bool ChecksumWrong(const char* line, int length) {
+    // Nearly always the sentence ends in "*hh"; else the first '*' is looked for.
+    int star = length - 3;
+    if (star < 1 || line[star] != '*') {
+        const void* found = std::memchr(line + 1, '*', static_cast<std::size_t>(length - 1));
+        if (found == nullptr)
+            return false;
+        star = static_cast<int>(static_cast<const char*>(found) - line);
+        if (star + 2 >= length)
+            return false; // fewer than two characters after it: no checksum
+    }
+    const int high = HexDigitValue(line[star + 1]);
+    const int low = HexDigitValue(line[star + 2]);
+    if (high < 0 || low < 0)
+        return false;
+    // XOR eight bytes at a time, then fold the word into one byte. A '*'
+    // before the last one ends the sentence there too.
+    uint64_t wide = 0;
+    int i = 1;
+    for (; i + 8 <= star; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, line + i, sizeof word);
+        wide ^= word;
+    }
+    for (int shift = 32; shift >= 8; shift /= 2)
+        wide ^= wide >> shift;
+    unsigned sum = static_cast<unsigned>(wide & 0xFF);
+    for (; i < star; ++i)
+        sum ^= static_cast<unsigned char>(line[i]);
+    return static_cast<unsigned>(high * 16 + low) != sum;
+}
+
+// Dispatch by header: a talker we know and three letters, compared as one number.
 void StoreSentence(const char* slot, int length, BatchParts& parts) {
-    if (length < 6 || slot[0] != '$' || slot[1] != 'G' || slot[2] != 'P')
+    if (length < 6 || slot[0] != '$')
         return;
+    if (ChecksumWrong(slot, length)) {
+        // Damaged on the line: shown, counted, not believed.
+        ++parts.damaged;
+        return;
+    }
+    const Talker talker = TalkerOf(slot[1], slot[2]);
+    if (talker == Talker::Other)
+        return;
+    const bool gn = talker == Talker::GN;
+    // Whether this sentence may replace one of its type stored from GN.
+    auto mayStore = [&](int type) {
+        if (parts.fromGn[type] && !gn)
+            return false;
+        parts.fromGn[type] = gn;
+        return true;
+    };
     FieldScanner fields(slot, length);
     switch (Tag(slot[3], slot[4], slot[5])) {
     case Tag('G', 'G', 'A'):
         parts.seenGga = true;
-        StoreGga(fields, parts.Gga);
-        break;
-    case Tag('G', 'S', 'A'):
-        parts.seenGsa = true;
-        StoreGsa(fields, parts.Gsa);
-        break;
-    case Tag('G', 'S', 'V'):
-        parts.seenGsv = true;
-        StoreGsv(fields, parts.Gsv);
+        if (mayStore(0))
+            StoreGga(fields, parts.Gga);
         break;
     case Tag('R', 'M', 'C'):
         parts.seenRmc = true;
-        StoreRmc(fields, parts.Rmc);
+        if (mayStore(1))
+            StoreRmc(fields, parts.Rmc);
         break;
     case Tag('V', 'T', 'G'):
         parts.seenVtg = true;
-        StoreVtg(fields, parts.Vtg);
+        if (mayStore(2))
+            StoreVtg(fields, parts.Vtg);
         break;
     case Tag('Z', 'D', 'A'):
         parts.seenZda = true;
-        StoreZda(fields, parts.Zda);
+        if (mayStore(3))
+            StoreZda(fields, parts.Zda);
+        break;
+    case Tag('G', 'S', 'A'):
+        parts.seenGsa = true;
+        parts.gsa[parts.gsaCount++] = {slot, length, talker};
+        break;
+    case Tag('G', 'S', 'V'):
+        parts.seenGsv = true;
+        parts.gsv[parts.gsvCount++] = {slot, length, talker};
         break;
     default:
         break;
     }
+}
+
+// A GPS-only module's pages: $GPGSV numbered 1 to 3, each once. Those fill
+// the table page by page as they always have.
+bool ClassicGsvPages(const BatchParts& parts) {
+    bool seen[3] = {};
+    for (int i = 0; i < parts.gsvCount; ++i) {
+        const BatchParts::SatelliteLine& s = parts.gsv[i];
+        if (s.talker != Talker::GP)
+            return false;
+        // "$GPGSV,c,n,..": the page number's first character
+        const char* number = std::strchr(s.line + 7, ',');
+        const int page = number != nullptr ? number[1] - '1' : -1;
+        if (page < 0 || page > 2 || seen[page])
+            return false;
+        seen[page] = true;
+    }
+    return true;
+}
+
+// The satellite sentences of the batch, read together once the lines are split.
+// A GPS-only batch is stored sentence by sentence as always; once the table
+// is gathered, the used list is too, so both name satellites alike.
+void StoreSatellites(BatchParts& parts) {
+    if (parts.gsaCount == 0 && parts.gsvCount == 0)
+        return;
+    const bool classicGsv = ClassicGsvPages(parts);
+    bool classicGsa = classicGsv;
+    for (int i = 0; i < parts.gsaCount && classicGsa; ++i)
+        classicGsa = parts.gsa[i].talker == Talker::GP;
+    SkyGatherer sky;
+    if (!classicGsa) {
+        for (int i = 0; i < parts.gsaCount; ++i)
+            sky.AddGsa(parts.gsa[i].line, parts.gsa[i].length, parts.gsa[i].talker);
+    }
+    if (classicGsa) {
+        // GPS alone: the last GSA of the batch is the one stored.
+        for (int i = 0; i < parts.gsaCount; ++i) {
+            FieldScanner fields(parts.gsa[i].line, parts.gsa[i].length);
+            StoreGsa(fields, parts.Gsa);
+        }
+    } else if (parts.gsaCount > 0) {
+        sky.WriteGsa(parts.Gsa);
+    }
+    if (classicGsv) {
+        for (int i = 0; i < parts.gsvCount; ++i) {
+            FieldScanner fields(parts.gsv[i].line, parts.gsv[i].length);
+            StoreGsv(fields, parts.Gsv);
+        }
+        return;
+    }
+    for (int i = 0; i < parts.gsvCount; ++i)
+        sky.AddGsv(parts.gsv[i].line, parts.gsv[i].length, parts.gsv[i].talker);
+    sky.WriteGsv(parts.Gsv);
 }
 
 template <typename Part> void Empty(Part& part) {
@@ -274,12 +417,10 @@ void EmptyPartsNotSeen(BatchParts& parts) {
 
 } // namespace
 
-void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const lineSlots[kSentenceLineCount],
-                    GgaPart& Gga, GsaPart& Gsa, RmcPart& Rmc, GsvPart& Gsv, VtgPart& Vtg,
-                    ZdaPart& Zda) {
+void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& state) {
     if (count > kMaxBatchBytes || (batch == nullptr && count != 0))
         return;
-    BatchParts parts{Gga, Gsa, Rmc, Gsv, Vtg, Zda};
+    BatchParts parts(state.Gga, state.Gsa, state.Rmc, state.Gsv, state.Vtg, state.Zda);
 
     // Working copy: the scan reads only this, and a zero byte stands after
     // the batch.
@@ -295,23 +436,25 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, char* const line
         return;
     }
     uint32_t lineStart = static_cast<uint32_t>(static_cast<const unsigned char*>(dollar) - work);
+    bool cut = false;
     for (int i = 0; i < kSentenceLineCount && lineStart < count; ++i) {
         const char* line = reinterpret_cast<const char*>(work + lineStart);
-        const int length = TakeLine(line, count - lineStart, lineSlots[i]);
+        const TakenLine taken = TakeLine(line, count - lineStart, state.SentenceLines[i]);
         // A broken line stays in its slot, and nothing is emptied: the
         // batch was cut, not the receiver's sentence set.
-        if (length < 0)
-            return;
-        StoreSentence(lineSlots[i], length, parts);
-        lineStart += static_cast<uint32_t>(length) + 2;
+        if (taken.end == LineEnd::Broken) {
+            cut = true;
+            break;
+        }
+        if (taken.end == LineEnd::Complete)
+            StoreSentence(state.SentenceLines[i], taken.length, parts);
+        lineStart += static_cast<uint32_t>(taken.length) + 2;
     }
-    EmptyPartsNotSeen(parts);
-}
-
-void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& state) {
-    char* slots[kSentenceLineCount];
-    for (int i = 0; i < kSentenceLineCount; ++i)
-        slots[i] = state.SentenceLines[i];
-    ParseNmeaBatch(batch, count, slots, state.Gga, state.Gsa, state.Rmc, state.Gsv, state.Vtg,
-                   state.Zda);
+    StoreSatellites(parts);
+    if (!cut)
+        EmptyPartsNotSeen(parts);
+    // Counted for the run, saturating.
+    state.DamagedSentences = parts.damaged > UINT32_MAX - state.DamagedSentences
+                                 ? UINT32_MAX
+                                 : state.DamagedSentences + parts.damaged;
 }

@@ -5,7 +5,9 @@
 TraceFile::TraceFile(const char* fileName, const char* probeMode)
     : fileName_(fileName), probeMode_(probeMode) {}
 
-TraceFile::~TraceFile() { Close(); }
+TraceFile::~TraceFile() {
+    Close();
+}
 
 void TraceFile::Setup() {
     std::lock_guard<std::mutex> lock(mutex_);

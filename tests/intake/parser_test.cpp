@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -13,7 +14,7 @@
 
 namespace {
 
-const char* kGgaFix = "$GPGGA,123519.500,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+const char* kGgaFix = "$GPGGA,123519.500,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*5C\r\n";
 
 struct Parsed {
     ReceiverState state{};
@@ -34,9 +35,19 @@ bool AllZero(const void* p, std::size_t n) {
     return true;
 }
 
+// "$" + body + "*hh" with the right checksum, and CR LF.
+std::string Sentence(const std::string& body) {
+    unsigned char sum = 0;
+    for (char c : body)
+        sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    return "$" + body + tail;
+}
+
 std::string GsvPage(int count, int number, int inView, const std::string& groups) {
-    return "$GPGSV," + std::to_string(count) + "," + std::to_string(number) + "," +
-           (inView < 10 ? "0" : "") + std::to_string(inView) + groups + "*00\r\n";
+    return Sentence("GPGSV," + std::to_string(count) + "," + std::to_string(number) + "," +
+                    (inView < 10 ? "0" : "") + std::to_string(inView) + groups);
 }
 
 } // namespace
@@ -73,7 +84,7 @@ TEST(ParserSlots, CompleteGgaFillsEverySlotAndEmptiesOtherParts) {
 TEST(ParserSlots, LongFieldsAreCutAndFullSlotsHaveNoTerminator) {
     Parsed p;
     // A 3-digit PRN fills its slot exactly; a 13-character latitude is cut to 11.
-    p.Feed("$GPGGA,1,4807.03801234,N\r\n$GPGSA,A,3,123,04,,,,,,,,,,,1.5,0.9,1.2*00\r\n");
+    p.Feed("$GPGGA,1,4807.03801234,N\r\n$GPGSA,A,3,123,04,,,,,,,,,,,1.5,0.9,1.2*08\r\n");
     EXPECT_EQ(SlotView(p.state.Gga.Latitude), "4807.038012");
     EXPECT_EQ(SlotView(p.state.Gsa.UsedPrn[0]), "123");
     EXPECT_EQ(SlotView(p.state.Gsa.UsedPrn[1]), "04");
@@ -90,7 +101,7 @@ TEST(ParserSlots, ShorterValueReplacesWholeSlotAndEmptyFieldEmptiesIt) {
     EXPECT_EQ(SlotView(p.state.Gsv.Snr[0]), "9");
     EXPECT_EQ(SlotView(p.state.Gsv.Azimuth[0]), "9");
     EXPECT_TRUE(AllZero(p.state.Gsv.Azimuth[0] + 1, 3));
-    p.Feed("$GPGGA,123519,,,,,0,00,,,M,,M,,*00\r\n");
+    p.Feed("$GPGGA,123519,,,,,0,00,,,M,,M,,*6B\r\n");
     EXPECT_TRUE(SlotEmpty(p.state.Gga.Latitude));
     EXPECT_TRUE(SlotEmpty(p.state.Gga.NorthSouth));
     p.Feed("$GPRMC,1,A,2\r\n");
@@ -111,17 +122,39 @@ TEST(ParserSlots, HeaderIsMatchedOnSixCharactersOnly) {
     EXPECT_EQ(p.Line(2), " $GPZDA,1,2,3,4");
 }
 
-TEST(ParserSlots, ChecksumIsNeitherCheckedNorStoredAndEndsTheFields) {
+TEST(ParserSlots, AWrongChecksumIsNotStoredAndEveryChecksumEndsTheFields) {
     Parsed p;
-    p.Feed("$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*FF,extra\r\n");
-    EXPECT_EQ(SlotView(p.state.Vtg.CourseTrue), "054.7");
+    const std::string vtg = Sentence("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K");
+    p.Feed(vtg);
     EXPECT_EQ(SlotView(p.state.Vtg.SpeedKmh), "010.2");
-    EXPECT_EQ(SlotView(p.state.Vtg.KmhMark), "K");
+    EXPECT_EQ(SlotView(p.state.Vtg.KmhMark), "K"); // the checksum is no field
+    EXPECT_EQ(p.state.DamagedSentences, 0u);
+
+    // One byte flipped on the line: shown as received, counted, not believed;
+    // the type counts as not received, so what was stored goes.
+    std::string damaged = vtg;
+    damaged[10] = '8';
+    p.Feed(damaged);
+    EXPECT_EQ(p.Line(0), damaged.substr(0, damaged.size() - 2));
+    EXPECT_TRUE(AllZero(&p.state.Vtg, sizeof p.state.Vtg));
+    EXPECT_EQ(p.state.DamagedSentences, 1u);
+    // Counted for the run, whatever the type.
+    p.Feed("$PXEMVER,1.0*00\r\n" + damaged);
+    EXPECT_EQ(p.state.DamagedSentences, 3u);
+
+    // Lower-case digits are a checksum too; what follows the two digits is not looked at.
+    p.Feed("$GPVTG,054.7,T,034.4,M,005.5,N,010.4,K*4e,extra\r\n");
+    EXPECT_EQ(SlotView(p.state.Vtg.SpeedKmh), "010.4");
+    EXPECT_EQ(p.state.DamagedSentences, 3u);
+
+    // Without two hex digits after '*' there is no checksum: taken as it is,
+    // and the fields end at the '*'.
     p.Feed("$GPZDA,201530.00,04,07,2002*\r\n");
     EXPECT_EQ(SlotView(p.state.Zda.Year), "2002");
     p.Feed("$GPZDA,201530.00,04,07*,2002,00,00\r\n");
     EXPECT_EQ(SlotView(p.state.Zda.Month), "07");
-    EXPECT_TRUE(SlotEmpty(p.state.Zda.Year)); // after '*' nothing is a field
+    EXPECT_TRUE(SlotEmpty(p.state.Zda.Year));
+    EXPECT_EQ(p.state.DamagedSentences, 3u);
 }
 
 TEST(ParserSlots, ShortSentencesAndZeroBytesStayInsideTheLine) {
@@ -163,32 +196,36 @@ TEST(ParserLines, MissingFinalCrLfStopsWithoutStoringOrEmptying) {
     EXPECT_EQ(p.Line(1), "$GPRMC,1,A");
 }
 
-TEST(ParserLines, LineLimitIs85CharactersWithCrLf) {
+TEST(ParserLines, ALongerLineIsSkippedAndTheBatchGoesOn) {
     Parsed p;
     std::string ok = "$GPGLL," + std::string(76, 'a') + "\r\n"; // 85 with CR LF
     p.Feed(ok + "$GPVTG,7\r\n");
     EXPECT_EQ(p.Line(0).size(), 83u);
     EXPECT_EQ(SlotView(p.state.Vtg.CourseTrue), "7");
 
-    std::string tooLong = "$GPGLL," + std::string(77, 'a') + "\r\n"; // 86
-    p.Feed(tooLong + "$GPVTG,8\r\n");
-    EXPECT_EQ(p.Line(0).size(), 85u); // the 85 characters copied, CR included
-    EXPECT_EQ(p.Line(0).back(), '\r');
-    EXPECT_EQ(SlotView(p.state.Vtg.CourseTrue), "7");
-    EXPECT_EQ(p.Line(1), "");
+    // 86 and 203 characters (a receiver's channel report): the slot shows the
+    // first 85, the line is not read, the next ones are.
+    for (std::size_t body : {77u, 194u}) {
+        std::string tooLong = "$GPGGA," + std::string(body, '1') + "\r\n";
+        p.Feed(tooLong + "$GPVTG,8\r\n");
+        EXPECT_EQ(p.Line(0), tooLong.substr(0, 85)) << body;
+        EXPECT_TRUE(AllZero(&p.state.Gga, sizeof p.state.Gga)) << body;
+        EXPECT_EQ(p.Line(1), "$GPVTG,8") << body;
+        EXPECT_EQ(SlotView(p.state.Vtg.CourseTrue), "8") << body;
+    }
 }
 
-TEST(ParserLines, OnlyTenLinesAreTakenAndAnEleventhTypeCountsAsAbsent) {
+TEST(ParserLines, SixtyFourLinesAreTakenAndASixtyFifthTypeCountsAsAbsent) {
     Parsed p;
     p.state.Zda.Day[0] = '1';
-    std::string batch;
-    for (int i = 0; i < 10; ++i)
+    std::string batch = "$GPVTG,1\r\n";
+    for (int i = 1; i < kSentenceLineCount; ++i)
         batch += "$GPGLL," + std::to_string(i) + "\r\n";
-    batch += "$GPZDA,1,2,3,2004\r\n$GPVTG,1\r\n";
+    batch += "$GPZDA,1,2,3,2004\r\n";
     p.Feed(batch);
-    EXPECT_EQ(p.Line(9), "$GPGLL,9");
+    EXPECT_EQ(SlotView(p.state.Vtg.CourseTrue), "1");
+    EXPECT_EQ(p.Line(kSentenceLineCount - 1), "$GPGLL,63");
     EXPECT_TRUE(AllZero(&p.state.Zda, sizeof p.state.Zda));
-    EXPECT_TRUE(AllZero(&p.state.Vtg, sizeof p.state.Vtg));
 }
 
 TEST(ParserLines, NoDollarEmptiesEveryPartButLeavesLineSlots) {
@@ -216,8 +253,8 @@ TEST(ParserLines, OversizedOrNullBatchIsRefusedUntouched) {
     Parsed p;
     p.Feed(kGgaFix);
     const ReceiverState before = p.state;
-    std::string big(1025, 'x');
-    ParseNmeaBatch(reinterpret_cast<const unsigned char*>(big.data()), 1025, p.state);
+    std::string big(kMaxBatchBytes + 1, 'x');
+    ParseNmeaBatch(reinterpret_cast<const unsigned char*>(big.data()), kMaxBatchBytes + 1, p.state);
     ParseNmeaBatch(nullptr, 5, p.state);
     EXPECT_EQ(std::memcmp(&before, &p.state, sizeof before), 0);
 }
@@ -255,15 +292,26 @@ TEST(ParserGsv, SatellitesInViewLimitsTheGroupsOfAPage) {
     EXPECT_EQ(SlotView(p.state.Gsv.Prn[3]), "04");
 }
 
-TEST(ParserGsv, PageOutsideOneToThreeIsIgnoredWhole) {
+TEST(ParserGsv, AFourthPageOfGpsSatellitesIsNoLongerLost) {
     Parsed p;
-    const std::string four = ",01,10,100,30,02,20,200,31,03,30,300,32,04,40,040,33";
-    for (const char* number : {"4", "0", "", "x", "-"}) {
-        p.Feed(GsvPage(3, 1, 12, four) + "$GPGSV,4," + number + ",13" + four + "*00\r\n");
-        EXPECT_EQ(SlotView(p.state.Gsv.MessageNumber), "1") << number;
-        EXPECT_EQ(SlotView(p.state.Gsv.SatellitesInView), "12") << number;
-        EXPECT_EQ(SlotView(p.state.Gsv.Prn[0]), "01") << number;
+    std::string pages;
+    for (int page = 0; page < 4; ++page) {
+        std::string groups;
+        for (int m = 0; m < 4 && 4 * page + m < 13; ++m) {
+            const int prn = 1 + 4 * page + m;
+            groups += "," + std::to_string(prn) + ",20,100," + std::to_string(20 + prn);
+        }
+        pages += GsvPage(4, page + 1, 13, groups);
     }
+    p.Feed(pages);
+    const GsvPart& g = p.state.Gsv;
+    EXPECT_EQ(SlotView(g.SatellitesInView), "13");
+    // Nothing used: the strongest twelve, strongest first; the weakest (01) has no place.
+    EXPECT_EQ(SlotView(g.Prn[0]), "13");
+    EXPECT_EQ(SlotView(g.Snr[0]), "33");
+    EXPECT_EQ(SlotView(g.Prn[11]), "02");
+    for (int e = 0; e < kSatelliteSlots; ++e)
+        EXPECT_NE(SlotView(g.Prn[e]), "01") << e;
 }
 
 // --- SnrLevel -----------------------------------------------------------------
@@ -311,7 +359,7 @@ TEST(ParserGsv, SatellitesInViewReadsBlanksAndSignsAsTheSlotReadersDo) {
     } cases[] = {{" 4", 4}, {"+4", 4}, {"\t3", 3}, {"+12", 4}, {"-4", 0}, {"x4", 0}, {"", 0}};
     for (const auto& c : cases) {
         Parsed p;
-        p.Feed("$GPGSV,1,1," + std::string(c.inView) + four + "*00\r\n");
+        p.Feed(Sentence("GPGSV,1,1," + std::string(c.inView) + four));
         const GsvPart& g = p.state.Gsv;
         int stored = 0;
         while (stored < 4 && !SlotEmpty(g.Prn[stored]))
@@ -335,8 +383,8 @@ TEST(ParserSnrLevel, BatchWithoutGsvEmptiesTableAndPairs) {
 
 TEST(ParserEmptying, ProprietaryAndGllLinesStayOnlyAsLines) {
     Parsed p;
-    p.Feed("$PXEMVER,1.0*00\r\n$GPGLL,4916.45,N,12311.12,W,225444,A\r\n");
-    EXPECT_EQ(p.Line(0), "$PXEMVER,1.0*00");
+    p.Feed(Sentence("PXEMVER,1.0") + "$GPGLL,4916.45,N,12311.12,W,225444,A\r\n");
+    EXPECT_EQ(p.Line(0), Sentence("PXEMVER,1.0").substr(0, 15));
     EXPECT_EQ(p.Line(1), "$GPGLL,4916.45,N,12311.12,W,225444,A");
     EXPECT_TRUE(AllZero(&p.state.Gga, sizeof(ReceiverState) - sizeof p.state.SentenceLines));
 }

@@ -33,6 +33,45 @@ std::string LoadReceiverLog(const std::string& path) {
     return out;
 }
 
+namespace {
+
+// The time field of a "$..GGA", "$..RMC" or "$..ZDA" line, or "".
+std::string TimeOf(const std::string& line) {
+    if (line.size() < 8 || line[0] != '$')
+        return {};
+    const std::string type = line.substr(3, 3);
+    if (type != "GGA" && type != "RMC" && type != "ZDA")
+        return {};
+    const std::size_t end = line.find_first_of(",*", 7);
+    return line.substr(7, end == std::string::npos ? std::string::npos : end - 7);
+}
+
+} // namespace
+
+std::vector<std::string> CutIntoBursts(const std::string& stream) {
+    std::vector<std::string> bursts;
+    std::string current, time;
+    std::size_t at = 0;
+    while (at < stream.size()) {
+        std::size_t end = stream.find("\r\n", at);
+        end = end == std::string::npos ? stream.size() : end + 2;
+        const std::string line = stream.substr(at, end - at);
+        const std::string t = TimeOf(line);
+        if (!t.empty() && !time.empty() && t != time) {
+            bursts.push_back(current);
+            current.clear();
+            time.clear();
+        }
+        if (!t.empty() && time.empty())
+            time = t;
+        current += line;
+        at = end;
+    }
+    if (!current.empty())
+        bursts.push_back(current);
+    return bursts;
+}
+
 std::vector<std::string> CutIntoBatches(const std::string& stream, std::size_t maxBytes) {
     std::vector<std::string> batches;
     for (std::size_t at = 0; at < stream.size(); at += maxBytes)

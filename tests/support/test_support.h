@@ -11,6 +11,11 @@ std::vector<std::string> CorpusLogPaths();
 // ending in CR LF (bare LF line ends become CR LF).
 std::string LoadReceiverLog(const std::string& path);
 
+// Cuts a receiver's stream into its once-a-second bursts: a burst ends where
+// a GGA, RMC or ZDA sentence (any talker) carries another time of day than
+// the burst's first one.
+std::vector<std::string> CutIntoBursts(const std::string& stream);
+
 // Cuts a byte stream into batches of at most maxBytes, as the receive thread would.
 std::vector<std::string> CutIntoBatches(const std::string& stream, std::size_t maxBytes);
 

@@ -1,0 +1,100 @@
+// The satellites of every constellation in one batch: GSV pages of every
+// talker and the used lists of every GSA line, gathered into the record's
+// twelve-entry table. Fixed storage only: the parser allocates nothing.
+#pragma once
+
+#include <cstdint>
+
+#include "receiver_state.h"
+
+// Who sent a sentence: GPS (GP), the combined solution (GN), GLONASS (GL),
+// Galileo (GA), BeiDou (GB or BD), QZSS (GQ), NavIC (GI).
+enum class Talker : uint8_t { GP, GN, GL, GA, GB, GQ, GI, Other };
+inline Talker TalkerOf(char first, char second) {
+    if (first == 'G') {
+        switch (second) {
+        case 'P':
+            return Talker::GP;
+        case 'N':
+            return Talker::GN;
+        case 'L':
+            return Talker::GL;
+        case 'A':
+            return Talker::GA;
+        case 'B':
+            return Talker::GB;
+        case 'Q':
+            return Talker::GQ;
+        case 'I':
+            return Talker::GI;
+        default:
+            return Talker::Other;
+        }
+    }
+    return first == 'B' && second == 'D' ? Talker::GB : Talker::Other;
+}
+
+// A satellite's id as the table shows it, unique across systems in three
+// characters: GPS and SBAS numbers as sent ("05", "46", "131"), other systems
+// a letter and the number within the system ("R07", "E11", "C23", "J02",
+// "I05"). The system comes from the talker, or from a GSA's system id field
+// (1 GPS ... 6 NavIC; 0 when absent), or else from the number's range.
+// False when the number names no satellite.
+bool SatelliteId(Talker talker, int systemId, int number, char (&id)[4]);
+
+class SkyGatherer {
+public:
+    SkyGatherer();
+
+    // One GSV page or GSA line: the slot text of a sentence whose checksum is
+    // good or absent, and its talker.
+    void AddGsv(const char* line, int length, Talker talker);
+    void AddGsa(const char* line, int length, Talker talker);
+
+    // GSA header fields (mode, fix type, DOPs) come from the combined
+    // solution's first line when there is one, else from the first line;
+    // the used list is every line's, in order, each satellite once.
+    void WriteGsa(GsaPart& gsa) const;
+    // Of all satellites in view: the used ones first (in GSA order), then the
+    // strongest, then the rest. A signal level follows its satellite: its
+    // Previous is what that satellite had in `gsv` before, 0 when it was not
+    // there. SatellitesInView is the number in view across all systems.
+    void WriteGsv(GsvPart& gsv) const;
+
+private:
+    // The fields of a satellite's group, read in place in the line slots:
+    // only the twelve shown are copied.
+    struct Text {
+        const char* text;
+        int size;
+    };
+    struct Satellite {
+        uint32_t key; // system and number
+        int rank;     // place in the used list, kMaxUsed when not used
+        Text elevation, azimuth, snr;
+        int level;
+    };
+    static constexpr int kMaxSatellites = 96;
+    static constexpr int kMaxUsed = 64;
+
+    int UsedRank(uint32_t key) const;
+    // Hash slot of a key in a 256-entry table with open addressing.
+    static unsigned HashSlot(uint32_t key) { return (key * 2654435761u) >> 24; }
+
+    static constexpr uint8_t kNoSatellite = 0xFF;
+
+    Satellite satellites_[kMaxSatellites];
+    int satelliteCount_ = 0;
+    // Where each id's satellite is, found by a hash of its key.
+    uint8_t index_[256];
+    uint32_t used_[kMaxUsed];
+    int usedCount_ = 0;
+    // Where each used key stands in used_, found by its hash.
+    uint8_t usedIndex_[256];
+    // The header fields of the GSA line that speaks for the batch.
+    const char* headerLine_ = nullptr;
+    int headerLength_ = 0;
+    bool headerFromGn_ = false;
+    char lastCount_ = '\0';
+    char lastNumber_ = '\0';
+};

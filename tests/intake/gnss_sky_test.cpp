@@ -1,0 +1,204 @@
+// Receivers of several constellations: talkers, the combined solution, and
+// the satellite table gathered from every GSV page and GSA line of a batch.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gnss_sky.h"
+#include "nmea_parser.h"
+#include "slot_text.h"
+
+namespace {
+
+std::string Sentence(const std::string& body) {
+    unsigned char sum = 0;
+    for (char c : body)
+        sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    return "$" + body + tail;
+}
+
+struct Parsed {
+    ReceiverState state{};
+    void Feed(const std::string& batch) {
+        std::memset(state.SentenceLines, 0, sizeof state.SentenceLines);
+        ParseNmeaBatch(reinterpret_cast<const unsigned char*>(batch.data()),
+                       static_cast<uint32_t>(batch.size()), state);
+    }
+    std::vector<std::string> Table() const {
+        std::vector<std::string> ids;
+        for (const auto& prn : state.Gsv.Prn)
+            if (!SlotEmpty(prn))
+                ids.emplace_back(SlotView(prn));
+        return ids;
+    }
+};
+
+std::string Id(Talker talker, int systemId, int number) {
+    char id[4] = {};
+    return SatelliteId(talker, systemId, number, id) ? std::string(id) : "-";
+}
+
+// A multi-GNSS second: GN position, one GSA per system (NMEA 4.11 system
+// ids), GSV pages per talker with a signal id at the end.
+std::string MultiGnssBurst(const std::string& gpsSnr = "40") {
+    return Sentence("GNGGA,120000.00,2503.1000,N,12130.2000,E,1,06,0.9,100.0,M,15.0,M,,") +
+           Sentence("GPGGA,120000.00,2400.0000,N,12000.0000,E,1,03,0.9,100.0,M,15.0,M,,") +
+           Sentence("GNGSA,A,3,05,12,,,,,,,,,,,1.5,0.9,1.2,1") +
+           Sentence("GNGSA,A,3,70,,,,,,,,,,,,1.5,0.9,1.2,2") +
+           Sentence("GNGSA,A,3,11,03,,,,,,,,,,,1.5,0.9,1.2,3") +
+           Sentence("GNGSA,A,3,207,,,,,,,,,,,,1.5,0.9,1.2,4") +
+           Sentence("GPGSV,1,1,03,05,40,100," + gpsSnr + ",12,30,200,35,20,10,300,45,1") +
+           Sentence("GLGSV,1,1,02,70,50,050,38,71,20,090,,1") +
+           Sentence("GAGSV,1,1,03,11,60,120,42,03,15,330,33,30,05,010,12,7") +
+           Sentence("GBGSV,1,1,01,207,70,180,44,1") +
+           Sentence("GNRMC,120000.00,A,2503.1000,N,12130.2000,E,0.1,0.0,071226,,,A");
+}
+
+} // namespace
+
+TEST(SatelliteIds, UniqueAcrossSystemsInThreeCharacters) {
+    EXPECT_EQ(Id(Talker::GP, 0, 5), "05");
+    EXPECT_EQ(Id(Talker::GP, 0, 46), "46");   // SBAS as NMEA numbers it
+    EXPECT_EQ(Id(Talker::GP, 0, 131), "131"); // SBAS as its PRN
+    EXPECT_EQ(Id(Talker::GP, 0, 195), "J03"); // QZSS among GPS sentences
+    EXPECT_EQ(Id(Talker::GL, 0, 65), "R01");
+    EXPECT_EQ(Id(Talker::GL, 0, 96), "R32");
+    EXPECT_EQ(Id(Talker::GA, 0, 11), "E11");
+    EXPECT_EQ(Id(Talker::GA, 0, 311), "E11");
+    EXPECT_EQ(Id(Talker::GB, 0, 23), "C23");
+    EXPECT_EQ(Id(Talker::GB, 0, 223), "C23");
+    EXPECT_EQ(Id(Talker::GB, 0, 423), "C23");
+    EXPECT_EQ(Id(Talker::GQ, 0, 2), "J02");
+    EXPECT_EQ(Id(Talker::GI, 0, 5), "I05");
+    // The combined talker tells the system by the number's range...
+    EXPECT_EQ(Id(Talker::GN, 0, 7), "07");
+    EXPECT_EQ(Id(Talker::GN, 0, 70), "R06");
+    EXPECT_EQ(Id(Talker::GN, 0, 311), "E11");
+    // ... unless a GSA names it: system 3 is Galileo.
+    EXPECT_EQ(Id(Talker::GN, 3, 11), "E11");
+    EXPECT_EQ(Id(Talker::GN, 4, 207), "C07");
+    // Numbers that name no satellite.
+    for (const auto& [talker, number] : std::vector<std::pair<Talker, int>>{{Talker::GP, 0},
+                                                                            {Talker::GP, 1000},
+                                                                            {Talker::GL, 40},
+                                                                            {Talker::GA, 99},
+                                                                            {Talker::GI, 15},
+                                                                            {Talker::GN, 500},
+                                                                            {Talker::Other, 5}})
+        EXPECT_EQ(Id(talker, 0, number), "-") << number;
+    EXPECT_EQ(TalkerOf('B', 'D'), Talker::GB);
+    EXPECT_EQ(TalkerOf('P', 'X'), Talker::Other);
+}
+
+TEST(MultiGnss, TheCombinedSolutionWinsOverASingleSystem) {
+    Parsed p;
+    p.Feed(MultiGnssBurst());
+    EXPECT_EQ(SlotView(p.state.Gga.Latitude), "2503.1000"); // GN's, though GP's came later
+    EXPECT_EQ(SlotView(p.state.Rmc.Status), "A");
+    // Without GN, the last sentence of a talker we know is stored.
+    p.Feed(Sentence("GLGGA,1,2400.0000,N") + Sentence("GAGGA,2,2300.0000,N"));
+    EXPECT_EQ(SlotView(p.state.Gga.Latitude), "2300.0000");
+    // A talker we do not know is left alone.
+    p.Feed(Sentence("XXGGA,3,2200.0000,N"));
+    EXPECT_TRUE(SlotEmpty(p.state.Gga.Latitude));
+}
+
+TEST(MultiGnss, EverySatelliteInViewOnceUsedOnesFirstThenTheStrongest) {
+    Parsed p;
+    p.Feed(MultiGnssBurst());
+    const GsvPart& g = p.state.Gsv;
+    EXPECT_EQ(SlotView(g.SatellitesInView), "9");
+    // Used in GSA order (GPS, GLONASS, Galileo, BeiDou), then by signal.
+    EXPECT_EQ(p.Table(), (std::vector<std::string>{"05", "12", "R06", "E11", "E03", "C07", "20",
+                                                   "E30", "R07"}));
+    EXPECT_EQ(SlotView(g.Snr[3]), "42");
+    EXPECT_EQ(SlotView(g.Elevation[5]), "70");
+    EXPECT_EQ(SlotView(g.Azimuth[2]), "050");
+    EXPECT_TRUE(SlotEmpty(g.Snr[8])); // R07 tracked without a signal
+    const GsaPart& a = p.state.Gsa;
+    EXPECT_EQ(SlotView(a.FixType), "3");
+    EXPECT_EQ(SlotView(a.Pdop), "1.5");
+    std::vector<std::string> used;
+    for (const auto& prn : a.UsedPrn)
+        if (!SlotEmpty(prn))
+            used.emplace_back(SlotView(prn));
+    EXPECT_EQ(used, (std::vector<std::string>{"05", "12", "R06", "E11", "E03", "C07"}));
+}
+
+TEST(MultiGnss, ASatelliteOnTwoSignalsIsOneEntryWithItsStrongerSignal) {
+    Parsed p;
+    p.Feed(Sentence("GPGSV,1,1,02,05,40,100,31,12,30,200,35,1") +
+           Sentence("GPGSV,1,1,01,05,40,100,44,8") + // L5 of the same satellite
+           Sentence("GPGSV,1,1,02,05,40,100,30,12,30,200,,8"));
+    EXPECT_EQ(p.Table(), (std::vector<std::string>{"05", "12"}));
+    EXPECT_EQ(SlotView(p.state.Gsv.Snr[0]), "44");
+    EXPECT_EQ(p.state.Gsv.SnrLevel[0].Current, 44);
+    EXPECT_EQ(SlotView(p.state.Gsv.SatellitesInView), "2");
+}
+
+TEST(MultiGnss, ASignalLevelFollowsItsSatelliteNotItsEntry) {
+    Parsed p;
+    p.Feed(MultiGnssBurst("40"));
+    // Satellite 05 leaves the fix and its signal falls: another takes entry 0.
+    p.Feed(MultiGnssBurst("40"));
+    EXPECT_EQ(p.state.Gsv.SnrLevel[0].Previous, 40);
+    std::string next = MultiGnssBurst("10");
+    const std::string gsa = Sentence("GNGSA,A,3,05,12,,,,,,,,,,,1.5,0.9,1.2,1");
+    next.replace(next.find(gsa), gsa.size(), Sentence("GNGSA,A,3,12,,,,,,,,,,,,1.5,0.9,1.2,1"));
+    p.Feed(next);
+    const GsvPart& g = p.state.Gsv;
+    ASSERT_EQ(SlotView(g.Prn[0]), "12");
+    EXPECT_EQ(g.SnrLevel[0].Previous, 35); // 12's own level, not 05's 40
+    EXPECT_EQ(g.SnrLevel[0].Current, 35);
+    for (int e = 0; e < kSatelliteSlots; ++e)
+        if (SlotView(g.Prn[e]) == "05") {
+            EXPECT_EQ(g.SnrLevel[e].Previous, 40) << e;
+            EXPECT_EQ(g.SnrLevel[e].Current, 10) << e;
+        }
+    // A satellite new to the table starts from nothing.
+    p.Feed(Sentence("GAGSV,1,1,01,25,20,100,30,7"));
+    EXPECT_EQ(p.state.Gsv.SnrLevel[0].Previous, 0);
+}
+
+TEST(MultiGnss, TwelveOfManyAndTheCountOfAllSystems) {
+    Parsed p;
+    std::string batch;
+    int snr = 10;
+    for (const char* talker : {"GP", "GL", "GA", "GB"}) {
+        for (int page = 1; page <= 2; ++page) {
+            std::string body = std::string(talker) + "GSV,2," + std::to_string(page) + ",08";
+            for (int m = 0; m < 4; ++m) {
+                const int number = (std::string(talker) == "GL" ? 65 : 1) + 4 * (page - 1) + m;
+                body += "," + std::to_string(number) + ",30,100," + std::to_string(snr++);
+            }
+            batch += Sentence(body + ",1");
+        }
+    }
+    p.Feed(batch);
+    EXPECT_EQ(SlotView(p.state.Gsv.SatellitesInView), "32");
+    const std::vector<std::string> table = p.Table();
+    ASSERT_EQ(table.size(), 12u);
+    EXPECT_EQ(std::set<std::string>(table.begin(), table.end()).size(), 12u);
+    EXPECT_EQ(table.front(), "C08"); // the strongest (41)
+    EXPECT_EQ(SlotView(p.state.Gsv.Snr[11]), "30");
+}
+
+TEST(MultiGnss, GpsPagesOneToThreeAloneFillTheTableAsTheyAlwaysHave) {
+    // Page by page, the header's count limiting the groups, nothing sorted.
+    Parsed p;
+    p.Feed(Sentence("GPGSV,2,1,05,01,10,100,20,02,20,200,45,03,30,300,30,04,40,040,33") +
+           Sentence("GPGSV,2,2,05,09,45,090,40"));
+    EXPECT_EQ(p.Table(), (std::vector<std::string>{"01", "02", "03", "04", "09"}));
+    EXPECT_EQ(SlotView(p.state.Gsv.SatellitesInView), "05");
+    EXPECT_EQ(SlotView(p.state.Gsv.MessageNumber), "2");
+    // A GLONASS page in the same batch gathers them all.
+    p.Feed(Sentence("GPGSV,2,1,05,01,10,100,20,02,20,200,45,03,30,300,30,04,40,040,33") +
+           Sentence("GPGSV,2,2,05,09,45,090,40") + Sentence("GLGSV,1,1,01,70,50,050,38"));
+    EXPECT_EQ(p.Table(), (std::vector<std::string>{"02", "09", "R06", "04", "03", "01"}));
+}
