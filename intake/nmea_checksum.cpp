@@ -10,7 +10,7 @@ int HexDigitValue(char c) {
     return -1;
 }
 
-bool HasValidChecksum(std::string_view line) {
+bool HasGoodChecksum(std::string_view line) {
     if (line.size() < 4 || line[0] != '$' || line[line.size() - 3] != '*')
         return false;
     unsigned sum = 0;

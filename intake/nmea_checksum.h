@@ -9,4 +9,4 @@ int HexDigitValue(char c);
 
 // Whether a line is a whole sentence: '$', the sentence, '*' and the two
 // digits of its checksum, nothing after them.
-bool HasValidChecksum(std::string_view line);
+bool HasGoodChecksum(std::string_view line);

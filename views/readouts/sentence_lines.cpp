@@ -47,7 +47,7 @@ QString PaneText(std::string_view line) {
 bool ValidNmeaSentence(std::string_view line) {
     if (line.ends_with('\r'))
         line.remove_suffix(1);
-    return HasValidChecksum(line);
+    return HasGoodChecksum(line);
 }
 
 SentenceDisplay SelectSentenceLines(const ReceiverState& state) {
