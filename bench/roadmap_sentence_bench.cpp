@@ -25,19 +25,18 @@ void PublishPosition(int step) {
 
 // A full burst of standard sentences; a module reply only follows a command.
 void PublishBurst(int step) {
-    std::string gga = "$GPGGA,123519,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,*47";
-    gga[7] = static_cast<char>('0' + step % 10);
-    StoreLines({
-        gga,
-        "$GPGLL,2502.1234,N,12130.5000,E,123519,A*2C",
-        "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39",
-        "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74",
-        "$GPGSV,3,2,11,14,25,170,00,16,57,208,39,18,67,296,40,19,40,246,00*74",
-        "$GPGSV,3,3,11,22,42,067,42,24,14,311,43,27,05,244,00,,,,*4D",
-        "$GPRMC,123519,A,2502.1234,N,12130.5000,E,022.4,054.7,230394,003.1,W*6A",
-        "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48",
-        "$GPZDA,123519,23,03,1994,00,00*6A",
-    });
+    char gga[96];
+    std::snprintf(gga, sizeof gga,
+                  "GPGGA,12351%d,2502.1234,N,12130.5000,E,1,08,0.9,545.4,M,46.9,M,,", step % 10);
+    StoreBytes(
+        FramedSentence(gga) + FramedSentence("GPGLL,2502.1234,N,12130.5000,E,123519,A") +
+        FramedSentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1") +
+        FramedSentence("GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00") +
+        FramedSentence("GPGSV,3,2,11,14,25,170,00,16,57,208,39,18,67,296,40,19,40,246,00") +
+        FramedSentence("GPGSV,3,3,11,22,42,067,42,24,14,311,43,27,05,244,00,,,,") +
+        FramedSentence("GPRMC,123519,A,2502.1234,N,12130.5000,E,022.4,054.7,230394,003.1,W") +
+        FramedSentence("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K") +
+        FramedSentence("GPZDA,123519,23,03,1994,00,00"));
 }
 
 void BM_RoadmapTick(benchmark::State& state) {

@@ -356,7 +356,7 @@ TEST_F(FileFaults, PortsThatAreNoTerminalAreRefusedAndNeverWritten) {
     EXPECT_EQ(notifier_.shown.size(), 3u) << Told(notifier_);
     EXPECT_TRUE(form_.ShowTimer->isActive());
     EXPECT_GE(SecondsUntil([] { return ReceiveLoopThreads() == 1; }, 3000), 0);
-    good.Send("$GPGGA,101010.00,2502.0340,N,12133.8700,E,1,08,1.0,10.0,M,,M,,*4B\r\n");
+    good.Send("$GPGGA,101010.00,2502.0340,N,12133.8700,E,1,08,1.0,10.0,M,,M,,*44\r\n");
     EXPECT_GE(SecondsUntil([] { return !SlotEmpty(TakeReceiverSnapshot().Gga.UtcTime); }, 4000), 0);
 
     EXPECT_EQ(ReadFileBytes("COM3"), userBytes);
