@@ -198,6 +198,28 @@ TEST_F(SentenceFormTest, ReplyFloodKeepsOnlyTheNewestLines) {
     EXPECT_EQ(form->ManualLogRichEdit->document()->blockCount(), TSentenceForm::kManualLogLines);
 }
 
+TEST_F(SentenceFormTest, DamagedSentencesAreCountedInTheCaption) {
+    Open();
+    PublishLines({kGga, kRmc});
+    form->ShowTimerTimer();
+    EXPECT_EQ(form->windowTitle(), "NMEA Sentence");
+    // A byte flipped on the line: the line is shown, the count goes up.
+    std::string damaged(kRmc);
+    damaged[20] = damaged[20] == '1' ? '2' : '1';
+    PublishLines({kGga, damaged});
+    form->ShowTimerTimer();
+    EXPECT_EQ(PaneLines(form->LogRichEdit), QStringList({Q(kGga), Q(damaged)}));
+    const QString caption = form->windowTitle();
+    EXPECT_TRUE(caption.startsWith("NMEA Sentence - ")) << caption.toStdString();
+    EXPECT_TRUE(caption.endsWith(" damaged")) << caption.toStdString();
+    // The count is the run's: a window opened later shows it too.
+    CloseForm();
+    Open();
+    PublishLines({kGga});
+    form->ShowTimerTimer();
+    EXPECT_EQ(form->windowTitle(), caption);
+}
+
 TEST_F(SentenceFormTest, OneStrayByteHidesNothingOfItsBatch) {
     WriteFileBytes("SentenceLog.txt", "");
     Open();

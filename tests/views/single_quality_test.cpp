@@ -265,3 +265,34 @@ TEST(SingleQualityForm, LayoutAndScale) {
     RunDeferredDeletes();
     ClearReceiverState();
 }
+
+// Gathered from several systems, a column may show another satellite from
+// one second to the next: the bar left there was the other's.
+TEST(SingleQualityForm, AColumnThatChangesSatelliteShowsOnlyTheNewOnesBar) {
+    TempWorkDir dir;
+    const auto store = [](const std::string& used, const std::string& gsv) {
+        StoreBytes(FramedSentence("GNGSA,A,3," + used + ",,,,,,,,,,,1.5,0.9,1.2,1") +
+                   FramedSentence("GPGSV,1,1,03," + gsv + ",1") +
+                   FramedSentence("GLGSV,1,1,01,70,50,050,05,1"));
+    };
+    // 05 is used and strong; 12 weak. Then 05 leaves the fix: 12 takes column 1.
+    store("05", "05,40,100,45,12,30,200,10,20,10,300,15");
+    QPointer<QWidget> widget = CreateSingleQualityForm();
+    auto* form = static_cast<TSingleQualityForm*>(widget.data());
+    form->show();
+    form->SingleTimerTimer();
+    auto* first = form->findChild<SignalPaintBox*>("SignalPaintBox_1");
+    ASSERT_NE(first, nullptr);
+    const QRgb face = ButtonFace().rgb();
+    EXPECT_LT(TopOf(first->pixels(), 12, qRgb(255, 0, 0)), 4 * (50 - 45) + 4);
+    store("12", "05,40,100,,12,30,200,20,20,10,300,15");
+    form->SingleTimerTimer();
+    EXPECT_EQ(form->findChild<QLabel*>("SateLabel1")->text(), "12");
+    // 12 rose from its own 10 to 20: only its bar, nothing of 05's 45 above it.
+    const int top = TopOf(first->pixels(), 12, qRgb(255, 0, 0));
+    EXPECT_GE(top, 4 * (50 - 20) - 4);
+    EXPECT_EQ(first->pixels().pixel(12, 4 * (50 - 45) + 2), face);
+    form->close();
+    RunDeferredDeletes();
+    ClearReceiverState();
+}

@@ -177,6 +177,11 @@ bool TSentenceForm::ShowSentences(QString& logNotice, QString& saveNotice) {
         saveNotice = SentenceLogger::SaveNotice(result);
     }
 
+    // Sentences damaged on the line are counted where the lines are shown.
+    if (snapshot_.DamagedSentences != shownDamaged_) {
+        shownDamaged_ = snapshot_.DamagedSentences;
+        setWindowTitle(DamagedCaption(shownDamaged_));
+    }
     const SentenceDisplay display = SelectSentenceLines(snapshot_);
     QString shown = PaneLines(display.shown);
     // A batch seen by two ticks adds its replies once.

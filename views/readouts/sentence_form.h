@@ -60,4 +60,5 @@ private:
     uint64_t manualBatch_ = 0;
     int saveTag_ = 0;
     int pauseTag_ = 1;
+    uint32_t shownDamaged_ = 0;
 };

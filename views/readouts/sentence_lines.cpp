@@ -50,6 +50,12 @@ bool ValidNmeaSentence(std::string_view line) {
     return HasGoodChecksum(line);
 }
 
+QString DamagedCaption(uint32_t damaged) {
+    if (damaged == 0)
+        return QStringLiteral("NMEA Sentence");
+    return QStringLiteral("NMEA Sentence - %1 damaged").arg(damaged);
+}
+
 SentenceDisplay SelectSentenceLines(const ReceiverState& state) {
     SentenceDisplay display;
     bool wholeSentence = false;

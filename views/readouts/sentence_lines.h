@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,10 @@ QString PaneText(std::string_view line);
 // digits (either case) of the XOR of what lies between '$' and '*'. The CR of
 // a batch cut before the line's LF may follow.
 bool ValidNmeaSentence(std::string_view line);
+
+// The sentence window's caption: "NMEA Sentence", and how many sentences of
+// the run came damaged when there were any.
+QString DamagedCaption(uint32_t damaged);
 
 struct SentenceDisplay {
     // Every line of the batch in slot order, as received.

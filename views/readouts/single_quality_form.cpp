@@ -163,10 +163,13 @@ void TSingleQualityForm::ShowBars() {
         BuildSignalBars(state, SignalPaintBox_[0]->width(), SignalPaintBox_[0]->height());
     const QColor colour = FromColourRef(bars.colour);
     for (int i = 0; i < kSignalColumns; ++i) {
-        const SignalColumn& column = bars.columns[i];
+        SignalColumn column = bars.columns[i];
         const QString prn = QString::fromLatin1(column.prnText);
-        if (SateLabel[i]->text() != prn)
+        if (SateLabel[i]->text() != prn) {
             SateLabel[i]->setText(prn);
+            // Another satellite in this column: the bar left there was not its own.
+            column.wipe = true;
+        }
         const QString snr = QString::fromLatin1(column.snrText);
         if (StaticText[i]->text() != snr)
             StaticText[i]->setText(snr);
