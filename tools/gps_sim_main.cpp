@@ -164,6 +164,7 @@ private:
             Log("reader is not keeping up: dropped %zu bytes", output_.pending());
             output_.clear();
         }
+        noteSlowLine(burst.size());
         output_.add(burst);
         if (record_ != nullptr) {
             std::fwrite(burst.data(), 1, burst.size(), record_);
@@ -171,6 +172,19 @@ private:
         }
         if (!output_.writeTo(port_.fd()) && port_.isPseudoTerminal())
             detach();
+    }
+
+    // Said once: a pseudo-terminal passes a burst at once, a real line at its
+    // speed would fall behind.
+    void noteSlowLine(std::size_t bytes) {
+        const int ms = LineMs(bytes, options_.baud);
+        if (slowLineNoted_ || ms <= options_.periodMs)
+            return;
+        slowLineNoted_ = true;
+        Log("a burst of %zu bytes takes %d ms at %d bit/s, more than a period; %s", bytes, ms,
+            options_.baud,
+            port_.isPseudoTerminal() ? "the pseudo-terminal passes it at once"
+                                     : "the line falls behind");
     }
 
     void readCommands() {
@@ -198,6 +212,7 @@ private:
     GpsSimulator sim_;
     Output output_;
     bool attached_ = false;
+    bool slowLineNoted_ = false;
     std::FILE* record_ = nullptr;
 };
 
@@ -256,7 +271,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     char source[600];
     if (options.sim.replay.empty())
-        std::snprintf(source, sizeof source, "fix after %g s", options.sim.model.fixAfter);
+        std::snprintf(source, sizeof source, "%sfix after %g s",
+                      options.sim.model.multiGnss ? "GPS, GLONASS, Galileo and BeiDou, " : "",
+                      options.sim.model.fixAfter);
     else
         std::snprintf(source, sizeof source, "replaying %zu bursts of %s",
                       options.sim.replay.size(), options.replayPath.c_str());

@@ -47,7 +47,10 @@ std::string GpsSimulator::sentencesFor(const UtcStamp& utc) {
     }
     const ReceiverFix fix = model_.current();
     std::string out;
-    for (const std::string& line : BuildBurstSentences(fix, utc, settings_.mask))
+    const std::vector<std::string> lines = config_.model.multiGnss
+                                               ? BuildGnssBurstSentences(fix, utc, settings_.mask)
+                                               : BuildBurstSentences(fix, utc, settings_.mask);
+    for (const std::string& line : lines)
         out += line;
     return out;
 }

@@ -1,6 +1,7 @@
 #include "receiver_model.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "sim_random.h"
@@ -45,7 +46,8 @@ ReceiverModel::ReceiverModel(const ModelConfig& config) : config_(config) {
     // Eight satellites stay well up for the whole run, four rise and set: so
     // 8 to 12 are in view and the low ones are often seen but not tracked.
     const double azimuthStart = random.uniform(0.0, 360.0);
-    for (int i = 0; i < kSatelliteCount; ++i) {
+    orbits_.resize(kGpsSatellites);
+    for (int i = 0; i < kGpsSatellites; ++i) {
         Orbit& o = orbits_[i];
         o.prn = prns[i];
         const bool high = i < 8;
@@ -73,11 +75,76 @@ ReceiverModel::ReceiverModel(const ModelConfig& config) : config_(config) {
     speedSwing_ = random.uniform(1.0, 3.0);
     speedPhase_ = random.uniform(0.0, 2.0 * kPi);
 
+    if (config.multiGnss)
+        addOtherSystems(config.seed, azimuthStart);
+
     applyOrigin({config.latitude, config.longitude, config.altitude});
 
     // Power-on acquires like a warm start that takes fixAfter seconds.
     noFixFor_ = std::max(0.0, config.fixAfter);
     twoDFor_ = noFixFor_ > 0.0 ? std::max(1.0, std::round(noFixFor_ / 4.0)) : 0.0;
+}
+
+void ReceiverModel::addOtherSystems(uint64_t seed, double azimuthStart) {
+    // A sequence of their own, so that the seed keeps its GPS sky and its track.
+    SimRandom random(seed ^ 0x676E7373ULL);
+
+    // L2C only on the newer GPS satellites.
+    for (Orbit& o : orbits_) {
+        o.secondBand = random.chance(0.75);
+        o.secondOffset = random.uniform(-4.0, 1.0);
+    }
+
+    struct Constellation {
+        GnssSystem system;
+        int firstPrn, lastPrn;
+        int high, low;
+        double secondBand; // share of satellites sending on it
+    };
+    // GLONASS slots count from 65; B2I only on the older BeiDou satellites.
+    // The low ones never set but stay near the masks, so 28 to 32 satellites
+    // are in view and some are seen but not used.
+    static constexpr Constellation kOthers[] = {
+        {GnssSystem::Glonass, 65, 88, 3, 3, 1.0},
+        {GnssSystem::Galileo, 1, 36, 4, 3, 1.0},
+        {GnssSystem::BeiDou, 1, 46, 4, 3, 0.5},
+    };
+    int n = kGpsSatellites;
+    for (const Constellation& c : kOthers) {
+        std::vector<int> prns;
+        for (int prn = c.firstPrn; prn <= c.lastPrn; ++prn)
+            prns.push_back(prn);
+        for (int i = c.lastPrn - c.firstPrn; i > 0; --i)
+            std::swap(prns[i], prns[random.uniformInt(0, i)]);
+        for (int i = 0; i < c.high + c.low; ++i, ++n) {
+            Orbit o{};
+            o.system = c.system;
+            o.prn = prns[i];
+            if (i < c.high) {
+                o.elevBase = random.uniform(25.0, 60.0);
+                o.elevAmp = random.uniform(5.0, 20.0);
+            } else {
+                o.elevBase = random.uniform(5.0, 9.0);
+                o.elevAmp = random.uniform(2.0, o.elevBase - 1.5);
+            }
+            o.elevPeriod = random.uniform(1800.0, 3600.0);
+            o.elevPhase = random.uniform(0.0, 2.0 * kPi);
+            o.azimuth0 = Wrap360(azimuthStart + n * 137.5 + random.uniform(-10.0, 10.0));
+            o.azimuthRate = random.uniform(0.004, 0.015) * (random.chance(0.5) ? 1.0 : -1.0);
+            o.snrOffset = random.uniform(-3.0, 3.0);
+            o.snrPeriod = random.uniform(20.0, 60.0);
+            o.snrPhase = random.uniform(0.0, 2.0 * kPi);
+            o.acquireShare = random.uniform(0.0, 1.0);
+            o.blockable = i == 0;
+            o.blockPhase = random.uniform(0.0, 2.0 * kPi);
+            o.secondBand = random.chance(c.secondBand);
+            o.secondOffset = random.uniform(-4.0, 1.0);
+            orbits_.push_back(o);
+        }
+    }
+    std::stable_sort(orbits_.begin(), orbits_.end(), [](const Orbit& a, const Orbit& b) {
+        return a.system != b.system ? a.system < b.system : a.prn < b.prn;
+    });
 }
 
 double ReceiverModel::restartDelay(RestartKind kind) const {
@@ -232,11 +299,15 @@ ReceiverFix ReceiverModel::current() const {
         if (!inView(o))
             continue;
         SatelliteView view;
+        view.system = o.system;
         view.prn = o.prn;
         view.elevation = std::clamp(static_cast<int>(std::lround(elevationOf(o))), 0, 90);
         view.azimuth =
             static_cast<int>(std::lround(Wrap360(o.azimuth0 + o.azimuthRate * uptime_))) % 360;
         view.snr = tracked(o) ? snrOf(o) : -1;
+        if (o.secondBand && view.snr >= 0)
+            view.secondSnr =
+                std::clamp(view.snr + static_cast<int>(std::lround(o.secondOffset)), 12, 54);
         out.satellites.push_back(view);
     }
 

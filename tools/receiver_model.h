@@ -5,20 +5,24 @@
 // second that is about to be reported; step() moves on to the next one.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 enum class FixKind { None, TwoD, ThreeD };
 enum class RestartKind { Hot, Warm, Cold };
+// In the order a multi-GNSS receiver reports them.
+enum class GnssSystem { Gps, Glonass, Galileo, BeiDou };
 
 struct SatelliteView {
+    GnssSystem system = GnssSystem::Gps;
+    // As receivers number them: GPS 1-32, GLONASS 65-96, Galileo 1-36, BeiDou 1-63.
     int prn = 0;
-    int elevation = 0; // degrees, 0 to 90
-    int azimuth = 0;   // degrees true, 0 to 359
-    int snr = -1;      // dB-Hz; -1 while the satellite is not tracked
-    bool used = false; // part of the fix
+    int elevation = 0;  // degrees, 0 to 90
+    int azimuth = 0;    // degrees true, 0 to 359
+    int snr = -1;       // dB-Hz; -1 while the satellite is not tracked
+    int secondSnr = -1; // on the second band (L2, G2, E5b, B2I); -1 when not tracked there
+    bool used = false;  // part of the fix
 };
 
 struct ReceiverFix {
@@ -32,8 +36,8 @@ struct ReceiverFix {
     double hdop = 99.9;
     double pdop = 99.9;
     double vdop = 99.9;
-    std::vector<SatelliteView> satellites; // in view, ascending PRN
-    std::vector<int> usedPrns;             // ascending
+    std::vector<SatelliteView> satellites; // in view, by system, then ascending PRN
+    std::vector<int> usedPrns;             // in the same order
 };
 
 struct ModelConfig {
@@ -42,11 +46,14 @@ struct ModelConfig {
     double altitude = 45.0;
     double fixAfter = 8.0; // seconds from power-on to the first fix
     uint64_t seed = 1;
+    // GLONASS, Galileo and BeiDou besides GPS; all but GLONASS on two bands.
+    // The GPS sky and the track stay the ones the seed gives without it.
+    bool multiGnss = false;
 };
 
 class ReceiverModel {
-  public:
-    static constexpr int kSatelliteCount = 12;
+public:
+    static constexpr int kGpsSatellites = 12;
     static constexpr int kAlmanacSize = 31;
 
     explicit ReceiverModel(const ModelConfig& config);
@@ -73,7 +80,7 @@ class ReceiverModel {
     int trackedCount() const;
     int almanacCount() const;
 
-  private:
+private:
     struct Orbit {
         int prn;
         double elevBase, elevAmp, elevPeriod, elevPhase;
@@ -82,6 +89,9 @@ class ReceiverModel {
         double acquireShare; // where in the acquisition window it locks, 0 to 1
         bool blockable;      // passes behind buildings now and then
         double blockPhase;
+        GnssSystem system = GnssSystem::Gps;
+        bool secondBand = false;   // sends on the second band as well
+        double secondOffset = 0.0; // dB against the first band
     };
     struct Origin {
         double latitude, longitude, altitude;
@@ -91,6 +101,7 @@ class ReceiverModel {
     bool inView(const Orbit& orbit) const;
     bool tracked(const Orbit& orbit) const;
     int snrOf(const Orbit& orbit) const;
+    void addOtherSystems(uint64_t seed, double azimuthStart);
     FixKind lifeCycleFix() const;
     void applyOrigin(const Origin& origin);
     void trackOffset(double theta, double& east, double& north) const;
@@ -107,7 +118,7 @@ class ReceiverModel {
     double acquireFrom_ = 0.2, acquireTo_ = 0.9;
     double almanacAge_ = -1.0; // seconds since a cold restart; -1: complete
 
-    std::array<Orbit, kSatelliteCount> orbits_{};
+    std::vector<Orbit> orbits_;
 
     Origin origin_{};
     std::optional<Origin> pendingOrigin_;

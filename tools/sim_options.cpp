@@ -14,12 +14,18 @@ verdicts are logged to stderr. Stops cleanly on SIGINT, SIGTERM or SIGHUP.
                        to the device; removed on exit. An old link there is
                        replaced.
   --device PATH        use this tty instead of a new pseudo-terminal
-  --baud N             set the line speed (1200 to 921600)
+  --baud N             set the line speed (1200 to 921600). A pseudo-terminal
+                       passes every burst at once whatever the speed; on a
+                       tty the line paces it
   --start LAT,LON[,ALT]  starting place in degrees (default 25.0339,121.5645,45)
   --fix-after SECONDS  time without a fix after power-on (default 8); restarts
                        take 2 (hot), 5 (warm) and 12 (cold) s, scaled by this/8
   --seed N             satellites and track (default: from the clock; logged)
   --mask HEX           sentences at power-on, as for $PXEMSNM (default 013F)
+  --gnss               a multi-GNSS receiver: GPS, GLONASS, Galileo and BeiDou,
+                       $GN sentences, a GSA per system, GSV pages per talker
+                       and band (about 1.6 KB a second); the line speed is
+                       38400 unless --baud says otherwise
   --period-ms N        one burst every N ms (default 1000). Every duration
                        counts bursts, so a shorter period runs time-lapse.
   --replay FILE        send a recorded log instead (one burst per GGA/RMC time;
@@ -145,6 +151,9 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
         } else if (name == "--flood") {
             if (!flag(options.flood))
                 return false;
+        } else if (name == "--gnss") {
+            if (!flag(options.sim.model.multiGnss))
+                return false;
         } else if (name == "--replay-once") {
             bool once = false;
             if (!flag(once))
@@ -236,5 +245,21 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
         error = "--replay-once needs --replay";
         return false;
     }
+    if (options.sim.model.multiGnss) {
+        if (!options.replayPath.empty()) {
+            error = "--gnss and --replay exclude each other";
+            return false;
+        }
+        // Its bursts would not fit into a second at the usual 9600 bit/s.
+        if (options.baud == 0)
+            options.baud = kGnssBaud;
+    }
     return true;
+}
+
+int LineMs(std::size_t bytes, int baud) {
+    // Ten bits a byte: start, eight data bits, stop.
+    return baud <= 0
+               ? 0
+               : static_cast<int>((bytes * 10 * 1000 + std::size_t(baud) - 1) / std::size_t(baud));
 }

@@ -1,6 +1,7 @@
 // Command line of gps-sim.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,12 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
 
 // Line speeds --baud accepts.
 bool IsSupportedBaud(int baud);
+
+// The line speed --gnss sets unless --baud is given: its bursts take about
+// half a second there, at 9600 bit/s they would not fit into one.
+constexpr int kGnssBaud = 38400;
+
+// Milliseconds a UART at baud takes for bytes in 8N1; 0 for an unknown speed.
+int LineMs(std::size_t bytes, int baud);
 
 extern const char* const kSimUsage;

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "gps_simulator.h"
 #include "replay_reader.h"
@@ -71,6 +73,73 @@ TEST(GpsSimReplay, UbloxCaptureGivesOneBurstPerSecond) {
     EXPECT_EQ(SlotChar(state.Rmc.Status), 'A');
     EXPECT_EQ(SlotChar(state.Gsa.FixType), '3');
     EXPECT_FALSE(SlotEmpty(state.Gga.Latitude));
+}
+
+// Seconds of the day of "hhmmss.ss".
+int SecondOfDay(const std::string& time) {
+    return std::stoi(time.substr(0, 2)) * 3600 + std::stoi(time.substr(2, 2)) * 60 +
+           std::stoi(time.substr(4, 2));
+}
+
+TEST(GpsSimReplay, MultiGnssCapturesGoOutOneWholeCyclePerBurst) {
+    for (const char* name : {"ublox-neo-m9n-nmea.log", "unicore-um621.log"}) {
+        SCOPED_TRACE(name);
+        const std::string path = std::string(QUILLMAR_CORPUS_DIR) + "/" + name;
+        std::vector<std::string> bursts;
+        std::string error;
+        ASSERT_TRUE(LoadReplayFile(path, bursts, error)) << error;
+        std::set<std::string> cycles;
+        for (const std::string& line : BurstLines(LoadReceiverLog(path)))
+            if (Type(line) == "RMC")
+                cycles.insert(Fields(line)[1]);
+        ASSERT_EQ(bursts.size(), cycles.size());
+
+        int previous = -1;
+        for (const std::string& burst : bursts) {
+            EXPECT_GE(burst.size(), 1200u);
+            EXPECT_LE(burst.size(), 3200u);
+            const std::vector<std::string> lines = BurstLines(burst);
+            ASSERT_EQ(Type(lines[0]), "RMC") << burst;
+            const std::string time = Fields(lines[0])[1];
+            if (previous >= 0) {
+                EXPECT_EQ(SecondOfDay(time), previous + 1);
+            }
+            previous = SecondOfDay(time);
+            // Every stamped sentence of the cycle is in it, every GSV group whole.
+            std::map<std::string, int> pages;
+            for (const std::string& line : lines) {
+                const std::string type = Type(line);
+                const std::vector<std::string> f = Fields(line);
+                if (type == "GGA" || type == "GST" || type == "GBS" || type == "ZDA") {
+                    EXPECT_EQ(f[1], time) << line;
+                }
+                if (type == "GLL") {
+                    EXPECT_EQ(f[5], time) << line;
+                }
+                if (type == "GSV") {
+                    const std::string group = line.substr(1, 2) + f.back();
+                    EXPECT_EQ(std::stoi(f[2]), ++pages[group]) << line;
+                    if (f[1] == f[2])
+                        pages[group] = 0;
+                }
+            }
+            for (const auto& [group, open] : pages)
+                EXPECT_EQ(open, 0) << group << " cut off";
+        }
+
+        // The simulator sends them one a burst, a reply ahead of one, and loops.
+        SimConfig config;
+        config.replay = bursts;
+        GpsSimulator sim(config);
+        for (std::size_t i = 0; i <= bursts.size(); ++i) {
+            if (i == 2)
+                sim.receive(ProgramFramed("$PXEMQVR,M*"));
+            const std::string sent = sim.nextBurst(TestUtc(static_cast<int>(i)));
+            const std::string reply = i == 2 ? sent.substr(0, sent.find("\r\n") + 2) : "";
+            EXPECT_EQ(reply.rfind("$PXEMVER,M,", 0), i == 2 ? 0u : std::string::npos);
+            EXPECT_EQ(sent, reply + bursts[i % bursts.size()]) << i;
+        }
+    }
 }
 
 TEST(GpsSimReplay, MissingLineEndsAndCommentsAreFixedUp) {

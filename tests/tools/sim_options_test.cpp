@@ -1,6 +1,8 @@
 // gps-sim's command line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sim_options.h"
 
 namespace {
@@ -68,6 +70,37 @@ TEST(GpsSimOptions, GoodAndBadCommandLines) {
         EXPECT_FALSE(ParseSimOptions(args, refused, error)) << args[0];
         EXPECT_FALSE(error.empty()) << args[0];
     }
+}
+
+TEST(GpsSimOptions, GnssTakesALineFastEnoughForItsBurstsUnlessTold) {
+    const auto parse = [](const std::vector<std::string>& args) {
+        SimOptions options;
+        std::string error;
+        EXPECT_TRUE(ParseSimOptions(args, options, error)) << error;
+        return options;
+    };
+    EXPECT_EQ(parse({}).baud, 0);
+    EXPECT_FALSE(parse({}).sim.model.multiGnss);
+    const SimOptions gnss = parse({"--gnss"});
+    EXPECT_TRUE(gnss.sim.model.multiGnss);
+    EXPECT_EQ(gnss.baud, kGnssBaud);
+    EXPECT_EQ(parse({"--baud", "9600", "--gnss"}).baud, 9600);
+    EXPECT_EQ(parse({"--gnss", "--baud=115200"}).baud, 115200);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--gnss", "--replay", "x.log"}, {"--gnss=yes"}}) {
+        SimOptions refused;
+        std::string error;
+        EXPECT_FALSE(ParseSimOptions(args, refused, error)) << args[0];
+    }
+
+    // The largest burst of a few minutes leaves the line idle a good part of
+    // each second at that speed, and would not fit into one at 9600 bit/s.
+    GpsSimulator sim(gnss.sim);
+    std::size_t largest = 0;
+    for (int second = 0; second < 300; ++second)
+        largest = std::max(largest, sim.nextBurst(UtcStampFromEpochMs(second * 1000LL)).size());
+    EXPECT_LT(LineMs(largest, kGnssBaud), 700);
+    EXPECT_GT(LineMs(largest, 9600), 1000);
 }
 
 } // namespace
