@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <mutex>
 #include <pthread.h>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,6 +88,75 @@ double TimingValue(const std::string& line, const std::string& label) {
         line.compare(line.size() - 8, 8, " seconds") != 0)
         return -1;
     return std::stod(line.substr(label.size(), 15));
+}
+
+// ComLog.txt as the receive cycle writes it, with the timing values of the
+// read lines masked. These are the lines a GPS-only cycle has always written.
+std::string TimeoutLines(int interval, int multiplier, int constant) {
+    return "Set_TimeOut_WIN:\r\nlpCommTimeouts.ReadIntervalTimeout = " + std::to_string(interval) +
+           "\r\nlpCommTimeouts.ReadTotalTimeoutMultiplier = " + std::to_string(multiplier) +
+           "\r\nlpCommTimeouts.ReadTotalTimeoutConstant = " + std::to_string(constant) +
+           "\r\nlpCommTimeouts.WriteTotalTimeoutMultiplier = 5"
+           "\r\nlpCommTimeouts.WriteTotalTimeoutConstant = 10\r\nSetCommTimeouts Return = "
+           "SUCCESS\r\n";
+}
+std::string ReadLines(const std::string& data, bool cutShort) {
+    std::string text = "Start Receive : T\r\nFinish Receive : T\r\nRsReceive_WIN:\r\n";
+    for (size_t at = 0; at < data.size(); at += 80)
+        text += (at == 0 ? "" : "\r\n") + data.substr(at, 80);
+    text += "\r\n";
+    if (cutShort)
+        text += "ClearCommError return TRUE\r\nRsReceive_WIN ERROR_TIMEOUT RECRecLength = " +
+                std::to_string(data.size()) + "\r\n";
+    return text;
+}
+// One cycle that waited for its first byte and took the rest in one bulk
+// read which ended on its timeouts.
+std::string ClassicCycleComLog(const std::string& batch) {
+    return TimeoutLines(5, 0, 995) + ReadLines(batch.substr(0, 1), false) +
+           TimeoutLines(100, 0, 200) + ReadLines(batch.substr(1), true);
+}
+
+// The receive cycles' part of ComLog.txt (from the first wait for a first
+// byte on), with the read timings replaced by "T".
+std::string CyclesOfComLog(const std::string& log) {
+    const size_t firstWait = log.find("lpCommTimeouts.ReadIntervalTimeout = 5\r\n");
+    if (firstWait == std::string::npos)
+        return "";
+    const size_t from = log.rfind("Set_TimeOut_WIN:\r\n", firstWait);
+    static const std::regex timing("(Start|Finish) Receive : [ 0-9.]{15} seconds");
+    return std::regex_replace(log.substr(from), timing, "$1 Receive : T");
+}
+
+// The lines of a ThreadLog.txt, cycle by cycle.
+struct TracedCycle {
+    double firstByte = -1;
+    int length = -1;
+    std::vector<std::string> slotLines;
+    double finish = -1;
+};
+std::vector<TracedCycle> TracedCycles(const std::string& log) {
+    std::vector<TracedCycle> cycles;
+    bool inSlots = false;
+    for (const std::string& line : LogLines(log)) {
+        if (line.rfind("Start Thread : ", 0) == 0) {
+            cycles.emplace_back();
+        } else if (cycles.empty()) {
+            continue;
+        } else if (const double byte = TimingValue(line, "[0] Byte: "); byte >= 0) {
+            cycles.back().firstByte = byte;
+        } else if (line.rfind("Com_SR_Buf.ReceiveLength = ", 0) == 0) {
+            cycles.back().length = std::stoi(line.substr(27));
+        } else if (line.rfind("Receive Data Length = ", 0) == 0) {
+            inSlots = true;
+        } else if (const double finish = TimingValue(line, "Finish Check : "); finish >= 0) {
+            cycles.back().finish = finish;
+            inSlots = false;
+        } else if (inSlots) {
+            cycles.back().slotLines.push_back(line);
+        }
+    }
+    return cycles;
 }
 
 // While it lives, new threads ask the process's default attributes for more
@@ -311,6 +381,7 @@ TEST_F(ReceiveThread, LongBurstFillsOneBatchAndItsRestHeadsTheNext) {
 
 TEST_F(ReceiveThread, TerminateDuringTheFirstByteWaitStillEndsTheCycle) {
     WriteFileBytes("ThreadLog.txt", "");
+    WriteFileBytes("ComLog.txt", "");
     const std::string burst = NmeaBurst(42);
     const auto start = Clock::now();
     TavrelGpsThread* thread = Start();
@@ -349,6 +420,45 @@ TEST_F(ReceiveThread, TerminateDuringTheFirstByteWaitStillEndsTheCycle) {
         last = delay;
     }
     EXPECT_GE(last, finish < 1.0 ? 1.0 : finish);
+
+    // The port's trace of the cycle: the wait for the first byte, then one
+    // bulk read that ended on the quiet line.
+    EXPECT_EQ(CyclesOfComLog(ReadFileBytes("ComLog.txt")), ClassicCycleComLog(burst));
+}
+
+// A GPS-only module at 9600 bit/s sends for most of its second. The bulk
+// read takes what arrives in its 200 ms, as it always has, and nothing more:
+// the line is slow, not long.
+TEST_F(ReceiveThread, SlowLineBurstIsReadInOneBulkReadAsBefore) {
+    WriteFileBytes("ThreadLog.txt", "");
+    WriteFileBytes("ComLog.txt", "");
+    const std::string burst = NmeaBurst(42, 1000);
+    TavrelGpsThread* thread = Start();
+    std::this_thread::sleep_for(milliseconds(100));
+    thread->requestInterruption(); // one cycle
+    std::atomic<bool> stop{false};
+    std::thread line([&] { WritePaced(pty.master(), burst, 9600, &stop); });
+    const bool ended = WaitForReceiveLoops(5000);
+    stop = true;
+    line.join();
+    ASSERT_TRUE(ended);
+
+    const std::vector<TracedCycle> cycles = TracedCycles(ReadFileBytes("ThreadLog.txt"));
+    ASSERT_EQ(cycles.size(), 1u);
+    // 700 ms of a 960 byte/s line: about 670 bytes, well inside the old limit.
+    const int length = cycles[0].length;
+    EXPECT_GT(length, 600);
+    EXPECT_LT(length, 760);
+    const std::string comLog = ReadFileBytes("ComLog.txt");
+    EXPECT_EQ(CyclesOfComLog(comLog), ClassicCycleComLog(burst.substr(0, length)));
+    // The bulk read ran its whole 200 ms total: the line was still busy.
+    std::vector<double> reads;
+    for (const std::string& l : LogLines(comLog))
+        if (const double at = TimingValue(l, "Finish Receive : "); at >= 0)
+            reads.push_back(at);
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_GE(reads[1], 0.2);
+    EXPECT_LT(reads[1], 0.3);
 }
 
 // An unplugged receiver (the far end gone) fails every read at once; the
