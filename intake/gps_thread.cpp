@@ -42,10 +42,53 @@ constexpr double kCycleSeconds = 1.0;
 constexpr double kResyncCycleSeconds = 0.9;
 constexpr double kWaitingByteSeconds = 0.005;
 
+// One bulk read after the sleep takes a GPS-only burst whole; only a fast
+// line brings more than a GPS-only module's 1023 bytes, and its burst may
+// still be arriving when that read's 200 ms run out.
+constexpr uint32_t kClassicBulkBytes = 1023;
+constexpr double kBulkTotalSeconds = 0.2;
+// The rest of a long burst is taken step by step until the line has been
+// quiet this long.
+constexpr DWORD kQuietMs = 100;
+constexpr DWORD kQuietStepMs = 50;
+// The next burst starts a second after this one's first byte (later still
+// when the first-byte wait ran out). Stopping 0.9 s after it keeps that
+// burst out of this batch, and the cycle (1.0 s, or 0.9 s when its first
+// byte was already waiting) ends before that burst begins, so the next
+// cycle still waits for its first byte.
+constexpr double kBurstSeconds = 0.9;
+
 void SleepMs(long ms) {
     timespec t{ms / 1000, (ms % 1000) * 1000000L};
     while (nanosleep(&t, &t) != 0) {
     }
+}
+
+// Reads the rest of a burst into at[0 .. room - 1] until the line has been
+// quiet for kQuietMs, room is used up, the read fails or the cycle's clock
+// reaches deadline (seconds). Returns how many bytes came. Each step sleeps,
+// then takes what has arrived without waiting: a waiting read would wake for
+// every few bytes of the line, and one waiting for a first byte that never
+// comes would sit out its whole total.
+uint32_t ReadRestOfBurst(HANDLE port, unsigned char* at, uint32_t room, double deadline) {
+    constexpr DWORD kMaxDword = 0xFFFFFFFFu;
+    Set_TimeOut_WIN(port, kMaxDword, 0, 0, 5, 10); // return at once with what is there
+    uint32_t taken = 0;
+    DWORD quietMs = 0;
+    while (taken < room && quietMs < kQuietMs) {
+        const double left = deadline - Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
+        const DWORD leftMs = left > 0 ? static_cast<DWORD>(left * 1000.0) : 0;
+        if (leftMs == 0)
+            break;
+        const DWORD stepMs = leftMs < kQuietStepMs ? leftMs : kQuietStepMs;
+        SleepMs(stepMs);
+        DWORD got = 0;
+        if (RsReceive_WIN(port, room - taken, &got, at + taken) == QVX_COMPORT_RECEIVE_ERR)
+            break; // closed or gone: nothing more will come
+        taken += got;
+        quietMs = got == 0 ? quietMs + stepMs : 0;
+    }
+    return taken;
 }
 
 } // namespace
@@ -97,9 +140,19 @@ void TavrelGpsThread::Cycle() {
     // Let the burst land, then take it in one read.
     Set_TimeOut_WIN(Com_SR_Buf.PortHandle, 100, 0, 200, 5, 10);
     SleepMs(500);
-    RsReceive_WIN(Com_SR_Buf.PortHandle, 1023, &Com_SR_Buf.ReceiveLength,
-                  Com_SR_Buf.ReceiveBuffer + 1);
+    const double bulkStarted = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
+    RsReceive_WIN(Com_SR_Buf.PortHandle, sizeof Com_SR_Buf.ReceiveBuffer - 1,
+                  &Com_SR_Buf.ReceiveLength, Com_SR_Buf.ReceiveBuffer + 1);
+    const double bulkSeconds = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0) - bulkStarted;
+    const uint32_t bulk = Com_SR_Buf.ReceiveLength;
     Com_SR_Buf.ReceiveLength += 1; // position 0 counts whether or not a byte came
+    // A bulk read that ended before its total ran out met a 100 ms gap: the
+    // burst is over. One that ran out may have cut a busy line short.
+    const uint32_t room = sizeof Com_SR_Buf.ReceiveBuffer - Com_SR_Buf.ReceiveLength;
+    if (bulk > kClassicBulkBytes && room > 0 && bulkSeconds >= kBulkTotalSeconds)
+        Com_SR_Buf.ReceiveLength += ReadRestOfBurst(
+            Com_SR_Buf.PortHandle, Com_SR_Buf.ReceiveBuffer + Com_SR_Buf.ReceiveLength, room,
+            firstByte + kBurstSeconds);
     g_threadTrace.Line("Com_SR_Buf.ReceiveLength = %d\r\n",
                        static_cast<int>(Com_SR_Buf.ReceiveLength));
 

@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <mutex>
 #include <pthread.h>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,6 +88,88 @@ double TimingValue(const std::string& line, const std::string& label) {
         line.compare(line.size() - 8, 8, " seconds") != 0)
         return -1;
     return std::stod(line.substr(label.size(), 15));
+}
+
+// ComLog.txt as the receive cycle writes it, with the timing values of the
+// read lines masked. These are the lines a GPS-only cycle has always written.
+std::string TimeoutLines(int interval, int multiplier, int constant) {
+    return "Set_TimeOut_WIN:\r\nlpCommTimeouts.ReadIntervalTimeout = " + std::to_string(interval) +
+           "\r\nlpCommTimeouts.ReadTotalTimeoutMultiplier = " + std::to_string(multiplier) +
+           "\r\nlpCommTimeouts.ReadTotalTimeoutConstant = " + std::to_string(constant) +
+           "\r\nlpCommTimeouts.WriteTotalTimeoutMultiplier = 5"
+           "\r\nlpCommTimeouts.WriteTotalTimeoutConstant = 10\r\nSetCommTimeouts Return = "
+           "SUCCESS\r\n";
+}
+std::string ReadLines(const std::string& data, bool cutShort) {
+    std::string text = "Start Receive : T\r\nFinish Receive : T\r\nRsReceive_WIN:\r\n";
+    for (size_t at = 0; at < data.size(); at += 80)
+        text += (at == 0 ? "" : "\r\n") + data.substr(at, 80);
+    text += "\r\n";
+    if (cutShort)
+        text += "ClearCommError return TRUE\r\nRsReceive_WIN ERROR_TIMEOUT RECRecLength = " +
+                std::to_string(data.size()) + "\r\n";
+    return text;
+}
+// One cycle that waited for its first byte and took the rest in one bulk
+// read which ended on its timeouts.
+std::string ClassicCycleComLog(const std::string& batch) {
+    return TimeoutLines(5, 0, 995) + ReadLines(batch.substr(0, 1), false) +
+           TimeoutLines(100, 0, 200) + ReadLines(batch.substr(1), true);
+}
+
+// The receive cycles' part of ComLog.txt (from the first wait for a first
+// byte on), with the read timings replaced by "T".
+std::string CyclesOfComLog(const std::string& log) {
+    const size_t firstWait = log.find("lpCommTimeouts.ReadIntervalTimeout = 5\r\n");
+    if (firstWait == std::string::npos)
+        return "";
+    const size_t from = log.rfind("Set_TimeOut_WIN:\r\n", firstWait);
+    static const std::regex timing("(Start|Finish) Receive : [ 0-9.]{15} seconds");
+    return std::regex_replace(log.substr(from), timing, "$1 Receive : T");
+}
+
+// How many reads each cycle of a ComLog.txt made; a cycle starts with its
+// wait for a first byte.
+std::vector<int> ReadsPerCycle(const std::string& log) {
+    std::vector<int> reads;
+    for (const std::string& line : LogLines(log)) {
+        if (line == "lpCommTimeouts.ReadIntervalTimeout = 5")
+            reads.push_back(0);
+        else if (line.rfind("Start Receive : ", 0) == 0 && !reads.empty())
+            ++reads.back();
+    }
+    return reads;
+}
+
+// The lines of a ThreadLog.txt, cycle by cycle.
+struct TracedCycle {
+    double firstByte = -1;
+    int length = -1;
+    std::vector<std::string> slotLines;
+    double finish = -1;
+};
+std::vector<TracedCycle> TracedCycles(const std::string& log) {
+    std::vector<TracedCycle> cycles;
+    bool inSlots = false;
+    for (const std::string& line : LogLines(log)) {
+        if (line.rfind("Start Thread : ", 0) == 0) {
+            cycles.emplace_back();
+        } else if (cycles.empty()) {
+            continue;
+        } else if (const double byte = TimingValue(line, "[0] Byte: "); byte >= 0) {
+            cycles.back().firstByte = byte;
+        } else if (line.rfind("Com_SR_Buf.ReceiveLength = ", 0) == 0) {
+            cycles.back().length = std::stoi(line.substr(27));
+        } else if (line.rfind("Receive Data Length = ", 0) == 0) {
+            inSlots = true;
+        } else if (const double finish = TimingValue(line, "Finish Check : "); finish >= 0) {
+            cycles.back().finish = finish;
+            inSlots = false;
+        } else if (inSlots) {
+            cycles.back().slotLines.push_back(line);
+        }
+    }
+    return cycles;
 }
 
 // While it lives, new threads ask the process's default attributes for more
@@ -278,8 +361,13 @@ TEST_F(ReceiveThread, SilentReceiverEmptiesEverySlotWithinOneCycle) {
     EXPECT_EQ(Com_SR_Buf.ReceiveBuffer[0], 0);
 }
 
-TEST_F(ReceiveThread, LongBurstFillsOneBatchAndItsRestHeadsTheNext) {
-    WriteFileBytes("ThreadLog.txt", ""); // the trace shows each batch
+// --- Long bursts: multi-GNSS receivers send 1.2 to 3.2 KB a second.
+
+// A fast line (USB, 115200 bit/s) has landed its whole burst before the bulk
+// read: that read takes it and, having met the quiet line, is the only one.
+TEST_F(ReceiveThread, LongBurstThatLandedAtOnceIsOneBatchOfOneRead) {
+    WriteFileBytes("ThreadLog.txt", "");
+    WriteFileBytes("ComLog.txt", "");
     const std::string burst = NmeaBurst(7, 1300);
     ASSERT_GT(burst.size(), 1200u);
     Start();
@@ -289,28 +377,141 @@ TEST_F(ReceiveThread, LongBurstFillsOneBatchAndItsRestHeadsTheNext) {
     Stop();
     ASSERT_TRUE(WaitForReceiveLoops(5000));
 
-    const std::vector<std::string> log = LogLines(ReadFileBytes("ThreadLog.txt"));
-    std::vector<std::string> lengths;
-    std::vector<std::string> firstSlots;
-    for (size_t i = 0; i < log.size(); ++i) {
-        if (log[i].rfind("Com_SR_Buf.ReceiveLength = ", 0) == 0)
-            lengths.push_back(log[i].substr(27));
-        if (log[i].rfind("Receive Data Length = ", 0) == 0 && i + 1 < log.size())
-            firstSlots.push_back(log[i + 1]);
-    }
-    ASSERT_GE(lengths.size(), 2u);
-    EXPECT_EQ(lengths[0], "1024");
-    EXPECT_EQ(lengths[1], std::to_string(burst.size() - 1024));
+    const std::vector<TracedCycle> cycles = TracedCycles(ReadFileBytes("ThreadLog.txt"));
+    ASSERT_GE(cycles.size(), 2u);
+    EXPECT_EQ(cycles[0].length, static_cast<int>(burst.size()));
     const std::vector<std::string> lines = LogLines(burst);
-    EXPECT_EQ(firstSlots[0], lines[0]);
+    ASSERT_GT(lines.size(), 10u);
+    ASSERT_EQ(cycles[0].slotLines.size(), lines.size()) << "every used slot, none more";
+    EXPECT_EQ(cycles[0].slotLines, lines);
+    EXPECT_EQ(cycles[1].length, 1) << "nothing left for the next cycle";
+    EXPECT_EQ(ReadsPerCycle(ReadFileBytes("ComLog.txt")).front(), 2);
+}
+
+// A burst beyond the buffer fills one batch; what did not fit heads the next.
+TEST_F(ReceiveThread, BurstBeyondTheBufferFillsOneBatchAndItsRestHeadsTheNext) {
+    WriteFileBytes("ThreadLog.txt", "");
+    WriteFileBytes("ComLog.txt", "");
+    const std::string burst = NmeaBurst(7, 5000);
+    const size_t buffer = sizeof Com_SR_Buf.ReceiveBuffer;
+    Start();
+    std::this_thread::sleep_for(milliseconds(100));
+    WriteAllTo(pty.master(), burst);
+    std::this_thread::sleep_for(milliseconds(2000));
+    Stop();
+    ASSERT_TRUE(WaitForReceiveLoops(5000));
+
+    const std::vector<TracedCycle> cycles = TracedCycles(ReadFileBytes("ThreadLog.txt"));
+    ASSERT_GE(cycles.size(), 2u);
+    EXPECT_EQ(cycles[0].length, static_cast<int>(buffer));
+    EXPECT_EQ(cycles[1].length, static_cast<int>(burst.size() - buffer));
+    ASSERT_FALSE(cycles[0].slotLines.empty());
+    EXPECT_EQ(cycles[0].slotLines[0], LogLines(burst)[0]);
     // The next batch starts mid-line; the parser skips to its first '$'.
-    const std::string rest = burst.substr(1024);
+    const std::string rest = burst.substr(buffer);
     const size_t dollar = rest.find('$');
-    EXPECT_EQ(firstSlots[1], rest.substr(dollar, rest.find("\r\n", dollar) - dollar));
+    ASSERT_FALSE(cycles[1].slotLines.empty());
+    EXPECT_EQ(cycles[1].slotLines[0], rest.substr(dollar, rest.find("\r\n", dollar) - dollar));
+    // A full buffer ends the cycle's reading: no read waits for more.
+    EXPECT_EQ(ReadsPerCycle(ReadFileBytes("ComLog.txt")).front(), 2);
+}
+
+// 3 KB a second at 38400 bit/s: each burst takes 0.8 s on the line, so it is
+// still arriving when the bulk read ends. Every batch is one whole burst,
+// stored soon after its last byte.
+TEST_F(ReceiveThread, LongBurstAtLineSpeedIsOneWholeBatchEverySecond) {
+    const auto burst = [](int n) { return NmeaBurst(n, 3000); };
+    Start();
+    std::this_thread::sleep_for(milliseconds(20));
+    ScriptedSender sender(pty.master(), burst, milliseconds(1000), 38400);
+    struct Batch {
+        double at;
+        int n;
+        std::vector<std::string> slotLines;
+    };
+    std::vector<Batch> batches;
+    const auto start = Clock::now();
+    uint64_t number = 0, lastNumber = 0;
+    while (SecondsSince(start) < 7.0) {
+        const ReceiverState seen = TakeReceiverSnapshot(&number);
+        if (number != lastNumber && seen.SentenceLines[0][0] != '\0') {
+            lastNumber = number;
+            const std::string utc(SlotView(seen.Gga.UtcTime));
+            ASSERT_EQ(utc, std::string(SlotView(seen.Rmc.UtcTime))) << "batch " << number;
+            Batch b{SecondsSince(start), -1, {}};
+            for (int n = 0; n < 10 && b.n < 0; ++n)
+                b.n = BurstUtc(n) == utc ? n : -1;
+            for (int i = 0; i < kSentenceLineCount && seen.SentenceLines[i][0] != '\0'; ++i)
+                b.slotLines.emplace_back(SlotView(seen.SentenceLines[i]));
+            batches.push_back(b);
+        }
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    const auto sent = sender.Sent();
+    Stop();
+    sender.Stop();
+
+    ASSERT_GE(batches.size(), 5u);
+    for (size_t i = 0; i < batches.size(); ++i) {
+        const Batch& b = batches[i];
+        ASSERT_GE(b.n, 0) << "batch " << i << " holds no burst sent";
+        const std::vector<std::string> lines = LogLines(burst(b.n));
+        ASSERT_GT(lines.size(), 40u);
+        EXPECT_EQ(b.slotLines, lines) << "batch " << i << " is not burst " << b.n << " whole";
+        if (i > 0) {
+            EXPECT_EQ(b.n, batches[i - 1].n + 1);
+            EXPECT_GT(b.at - batches[i - 1].at, 0.8);
+            EXPECT_LT(b.at - batches[i - 1].at, 1.2);
+        }
+        // Stored within the quiet time and a little after the burst's last byte.
+        ASSERT_GT(sent.size(), static_cast<size_t>(b.n));
+        const double lastByte = std::chrono::duration<double>(sent[b.n].second - start).count();
+        EXPECT_GT(b.at, lastByte);
+        EXPECT_LT(b.at, lastByte + 0.35) << "burst " << b.n;
+    }
+}
+
+// A line that never falls quiet (a receiver set to send more than its line
+// carries): each cycle stops reading 0.9 s after its first byte, so the
+// cycles keep their second and batches keep coming.
+TEST_F(ReceiveThread, NeverEndingBurstEndsEachCycleInTime) {
+    WriteFileBytes("ThreadLog.txt", "");
+    Start();
+    std::this_thread::sleep_for(milliseconds(20));
+    ScriptedSender sender(
+        pty.master(), [](int n) { return NmeaBurst(n, 3000); }, milliseconds(0), 38400);
+    std::vector<double> stored;
+    const auto start = Clock::now();
+    uint64_t number = 0, lastNumber = 0;
+    while (SecondsSince(start) < 6.0) {
+        TakeReceiverSnapshot(&number);
+        if (number != lastNumber) {
+            lastNumber = number;
+            stored.push_back(SecondsSince(start));
+        }
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    Stop();
+    sender.Stop();
+    ASSERT_TRUE(WaitForReceiveLoops(5000));
+
+    ASSERT_GE(stored.size(), 5u);
+    for (size_t i = 1; i < stored.size(); ++i)
+        EXPECT_LT(stored[i] - stored[i - 1], 1.1) << "batch " << i;
+    const std::vector<TracedCycle> cycles = TracedCycles(ReadFileBytes("ThreadLog.txt"));
+    ASSERT_GE(cycles.size(), 5u);
+    for (size_t i = 0; i + 1 < cycles.size(); ++i) { // the last one was cut by the stop
+        const TracedCycle& c = cycles[i];
+        EXPECT_GT(c.length, 3000) << "cycle " << i << " left the rest of its burst";
+        EXPECT_LE(c.length, static_cast<int>(sizeof Com_SR_Buf.ReceiveBuffer));
+        EXPECT_LT(c.finish - c.firstByte, 0.95) << "cycle " << i << " read on past its deadline";
+        EXPECT_LT(c.finish, 1.0) << "cycle " << i;
+    }
 }
 
 TEST_F(ReceiveThread, TerminateDuringTheFirstByteWaitStillEndsTheCycle) {
     WriteFileBytes("ThreadLog.txt", "");
+    WriteFileBytes("ComLog.txt", "");
     const std::string burst = NmeaBurst(42);
     const auto start = Clock::now();
     TavrelGpsThread* thread = Start();
@@ -349,6 +550,45 @@ TEST_F(ReceiveThread, TerminateDuringTheFirstByteWaitStillEndsTheCycle) {
         last = delay;
     }
     EXPECT_GE(last, finish < 1.0 ? 1.0 : finish);
+
+    // The port's trace of the cycle: the wait for the first byte, then one
+    // bulk read that ended on the quiet line.
+    EXPECT_EQ(CyclesOfComLog(ReadFileBytes("ComLog.txt")), ClassicCycleComLog(burst));
+}
+
+// A GPS-only module at 9600 bit/s sends for most of its second. The bulk
+// read takes what arrives in its 200 ms, as it always has, and nothing more:
+// the line is slow, not long.
+TEST_F(ReceiveThread, SlowLineBurstIsReadInOneBulkReadAsBefore) {
+    WriteFileBytes("ThreadLog.txt", "");
+    WriteFileBytes("ComLog.txt", "");
+    const std::string burst = NmeaBurst(42, 1000);
+    TavrelGpsThread* thread = Start();
+    std::this_thread::sleep_for(milliseconds(100));
+    thread->requestInterruption(); // one cycle
+    std::atomic<bool> stop{false};
+    std::thread line([&] { WritePaced(pty.master(), burst, 9600, &stop); });
+    const bool ended = WaitForReceiveLoops(5000);
+    stop = true;
+    line.join();
+    ASSERT_TRUE(ended);
+
+    const std::vector<TracedCycle> cycles = TracedCycles(ReadFileBytes("ThreadLog.txt"));
+    ASSERT_EQ(cycles.size(), 1u);
+    // 700 ms of a 960 byte/s line: about 670 bytes, well inside the old limit.
+    const int length = cycles[0].length;
+    EXPECT_GT(length, 600);
+    EXPECT_LT(length, 760);
+    const std::string comLog = ReadFileBytes("ComLog.txt");
+    EXPECT_EQ(CyclesOfComLog(comLog), ClassicCycleComLog(burst.substr(0, length)));
+    // The bulk read ran its whole 200 ms total: the line was still busy.
+    std::vector<double> reads;
+    for (const std::string& l : LogLines(comLog))
+        if (const double at = TimingValue(l, "Finish Receive : "); at >= 0)
+            reads.push_back(at);
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_GE(reads[1], 0.2);
+    EXPECT_LT(reads[1], 0.3);
 }
 
 // An unplugged receiver (the far end gone) fails every read at once; the

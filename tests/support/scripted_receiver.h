@@ -3,6 +3,7 @@
 // of a pseudo-terminal on a steady schedule.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -76,15 +77,44 @@ inline void WriteAllTo(int fd, const std::string& bytes, const std::atomic<bool>
     }
 }
 
+// Writes bytes at the pace of a line of bitsPerSecond (8N1: ten bits a byte),
+// a few bytes each millisecond, as a UART would hand them over; a pty alone
+// delivers a whole write at once. Gives up when *stop is set.
+inline void WritePaced(int fd, const std::string& bytes, int bitsPerSecond,
+                       const std::atomic<bool>* stop = nullptr) {
+    using Clock = std::chrono::steady_clock;
+    const double bytesPerSecond = bitsPerSecond / 10.0;
+    const auto start = Clock::now();
+    size_t done = 0;
+    while (done < bytes.size() && !(stop != nullptr && *stop)) {
+        // Byte i leaves i / bytesPerSecond after the first.
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        const size_t due =
+            std::min(bytes.size(), static_cast<size_t>(elapsed * bytesPerSecond) + 1);
+        if (due > done) {
+            WriteAllTo(fd, bytes.substr(done, due - done), stop);
+            done = due;
+        }
+        if (done == bytes.size())
+            break;
+        std::this_thread::sleep_until(
+            std::max(start + std::chrono::duration_cast<Clock::duration>(
+                                 std::chrono::duration<double>(done / bytesPerSecond)),
+                     Clock::now() + std::chrono::milliseconds(1)));
+    }
+}
+
 // Sends burst(n) for n = 0, 1, 2, ... at a fixed period from its start and
-// remembers when the last byte of each left.
+// remembers when the last byte of each left. With bitsPerSecond each burst
+// takes as long as on a line of that speed; with 0 it is written at once.
 class ScriptedSender {
 public:
     using Clock = std::chrono::steady_clock;
 
     ScriptedSender(int fd, std::function<std::string(int)> burst,
-                   std::chrono::milliseconds period = std::chrono::milliseconds(1000))
-        : fd_(fd), burst_(std::move(burst)), period_(period) {
+                   std::chrono::milliseconds period = std::chrono::milliseconds(1000),
+                   int bitsPerSecond = 0)
+        : fd_(fd), burst_(std::move(burst)), period_(period), bitsPerSecond_(bitsPerSecond) {
         thread_ = std::thread([this] { Run(); });
     }
     ~ScriptedSender() { Stop(); }
@@ -106,7 +136,10 @@ private:
     void Run() {
         auto next = Clock::now();
         for (int n = 0; !stop_; ++n) {
-            WriteAllTo(fd_, burst_(n), &stop_);
+            if (bitsPerSecond_ > 0)
+                WritePaced(fd_, burst_(n), bitsPerSecond_, &stop_);
+            else
+                WriteAllTo(fd_, burst_(n), &stop_);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 sent_.emplace_back(n, Clock::now());
@@ -121,6 +154,7 @@ private:
     int fd_;
     std::function<std::string(int)> burst_;
     std::chrono::milliseconds period_;
+    int bitsPerSecond_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::vector<std::pair<int, Clock::time_point>> sent_;
