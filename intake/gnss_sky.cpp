@@ -309,6 +309,29 @@ void SkyGatherer::AddGsa(const char* line, int length, Talker talker) {
     }
 }
 
+int SkyGatherer::SatelliteOf(uint32_t key) const {
+    for (unsigned slot = HashSlot(key); index_[slot] != kNoSatellite; slot = (slot + 1) & 0xFF)
+        if (satellites_[index_[slot]].key == key)
+            return index_[slot];
+    return -1;
+}
+
+int SkyGatherer::UsedByStrength(int (&used)[kMaxUsed], int (&level)[kMaxUsed]) const {
+    // Insertion by level: stable, so equal levels keep their GSA order.
+    for (int u = 0; u < usedCount_; ++u) {
+        const int satellite = SatelliteOf(used_[u]);
+        const int own = satellite >= 0 ? satellites_[satellite].level : -1;
+        int at = u;
+        for (; at > 0 && level[at - 1] < own; --at) {
+            used[at] = used[at - 1];
+            level[at] = level[at - 1];
+        }
+        used[at] = u;
+        level[at] = own;
+    }
+    return usedCount_;
+}
+
 void SkyGatherer::WriteGsa(GsaPart& gsa) const {
     std::memset(&gsa, 0, sizeof gsa);
     if (headerLine_ != nullptr) {
@@ -325,24 +348,25 @@ void SkyGatherer::WriteGsa(GsaPart& gsa) const {
         if (count > 16)
             CopyField(gsa.Vdop, f[16]);
     }
-    for (int u = 0; u < usedCount_ && u < kSatelliteSlots; ++u) {
-        const uint32_t word = IdWord(used_[u]);
+    int used[kMaxUsed], level[kMaxUsed];
+    const int count = UsedByStrength(used, level);
+    for (int u = 0; u < count && u < kSatelliteSlots; ++u) {
+        const uint32_t word = IdWord(used_[used[u]]);
         std::memcpy(gsa.UsedPrn[u], &word, sizeof gsa.UsedPrn[u]);
     }
 }
 
 void SkyGatherer::WriteGsv(GsvPart& gsv) const {
-    // The used ones in GSA order, then the others strongest first (in the
-    // order they came within a level): a bucket per level, no sort.
+    // The used ones strongest first, then the others strongest first (in
+    // the order they came within a level): a bucket per level for those.
     int order[kSatelliteSlots];
     int shown = 0;
-    for (int u = 0; u < usedCount_ && shown < kSatelliteSlots; ++u) {
-        for (unsigned slot = HashSlot(used_[u]); index_[slot] != kNoSatellite;
-             slot = (slot + 1) & 0xFF)
-            if (satellites_[index_[slot]].key == used_[u]) {
-                order[shown++] = index_[slot];
-                break;
-            }
+    int used[kMaxUsed], level[kMaxUsed];
+    const int usedCount = UsedByStrength(used, level);
+    for (int u = 0; u < usedCount && shown < kSatelliteSlots; ++u) {
+        const int satellite = SatelliteOf(used_[used[u]]);
+        if (satellite >= 0)
+            order[shown++] = satellite;
     }
     if (shown < kSatelliteSlots) {
         int8_t first[51];

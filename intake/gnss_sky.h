@@ -53,12 +53,16 @@ public:
 
     // GSA header fields (mode, fix type, DOPs) come from the combined
     // solution's first line when there is one, else from the first line;
-    // the used list is every line's, in order, each satellite once.
+    // the used list is every line's, each satellite once, in the table's
+    // order: the strongest first, equals in GSA order. Pages first, so the
+    // levels are known.
     void WriteGsa(GsaPart& gsa) const;
-    // Of all satellites in view: the used ones first (in GSA order), then the
-    // strongest, then the rest. A signal level follows its satellite: its
-    // Previous is what that satellite had in `gsv` before, 0 when it was not
-    // there. SatellitesInView is the number in view across all systems.
+    // Of all satellites in view: the used ones first, then the others, each
+    // group strongest first (equals in GSA order, or as they came). So the
+    // signal bars show the eight best used ones, and every system with a
+    // strong satellite has its place. A signal level follows its satellite:
+    // its Previous is what that satellite had in `gsv` before, 0 when it was
+    // not there. SatellitesInView is the number in view across all systems.
     void WriteGsv(GsvPart& gsv) const;
 
 private:
@@ -78,6 +82,11 @@ private:
     static constexpr int kMaxUsed = 64;
 
     int UsedRank(uint32_t key) const;
+    // The index of the satellite with this key, -1 when not in view.
+    int SatelliteOf(uint32_t key) const;
+    // Indexes into used_, the strongest in view first, equals in GSA order,
+    // those not in view last (level -1); returns how many.
+    int UsedByStrength(int (&used)[kMaxUsed], int (&level)[kMaxUsed]) const;
     // Hash slot of a key in a 256-entry table with open addressing.
     static unsigned HashSlot(uint32_t key) { return (key * 2654435761u) >> 24; }
 

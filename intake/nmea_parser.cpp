@@ -369,30 +369,35 @@ void StoreSatellites(BatchParts& parts) {
     bool classicGsa = classicGsv;
     for (int i = 0; i < parts.gsaCount && classicGsa; ++i)
         classicGsa = parts.gsa[i].talker == Talker::GP;
-    SkyGatherer sky;
-    if (!classicGsa) {
-        for (int i = 0; i < parts.gsaCount; ++i)
-            sky.AddGsa(parts.gsa[i].line, parts.gsa[i].length, parts.gsa[i].talker);
-    }
     if (classicGsa) {
-        // GPS alone: the last GSA of the batch is the one stored.
+        // GPS alone: the last GSA of the batch is the one stored, and the
+        // pages fill the table page by page.
         for (int i = 0; i < parts.gsaCount; ++i) {
             FieldScanner fields(parts.gsa[i].line, parts.gsa[i].length);
             StoreGsa(fields, parts.Gsa);
         }
-    } else if (parts.gsaCount > 0) {
-        sky.WriteGsa(parts.Gsa);
-    }
-    if (classicGsv) {
         for (int i = 0; i < parts.gsvCount; ++i) {
             FieldScanner fields(parts.gsv[i].line, parts.gsv[i].length);
             StoreGsv(fields, parts.Gsv);
         }
         return;
     }
+    // Used lists first, so each satellite knows whether it is used.
+    SkyGatherer sky;
+    for (int i = 0; i < parts.gsaCount; ++i)
+        sky.AddGsa(parts.gsa[i].line, parts.gsa[i].length, parts.gsa[i].talker);
     for (int i = 0; i < parts.gsvCount; ++i)
         sky.AddGsv(parts.gsv[i].line, parts.gsv[i].length, parts.gsv[i].talker);
-    sky.WriteGsv(parts.Gsv);
+    if (parts.gsaCount > 0)
+        sky.WriteGsa(parts.Gsa);
+    if (classicGsv) {
+        for (int i = 0; i < parts.gsvCount; ++i) {
+            FieldScanner fields(parts.gsv[i].line, parts.gsv[i].length);
+            StoreGsv(fields, parts.Gsv);
+        }
+    } else {
+        sky.WriteGsv(parts.Gsv);
+    }
 }
 
 template <typename Part> void Empty(Part& part) {

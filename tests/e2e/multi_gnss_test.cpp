@@ -64,7 +64,6 @@ TEST_F(MultiGnss, AReplayedReceiverOfFourSystemsIsPlottedAndItsSkyShown) {
         << ReadFileBytes("RoadmapLog.txt");
     for (const std::string& text : plotted)
         EXPECT_EQ(latitudes.count(text), 1u) << text;
-    EXPECT_EQ(ReadFileBytes("RoadmapLog.txt").find("GGA No Single"), std::string::npos);
 
     // The sky plot shows satellites of at least three systems.
     const QRegularExpression satelliteLine(QStringLiteral("SV = ([A-Z]?)\\d+,"));

@@ -109,17 +109,18 @@ TEST(MultiGnss, TheCombinedSolutionWinsOverASingleSystem) {
     EXPECT_TRUE(SlotEmpty(p.state.Gga.Latitude));
 }
 
-TEST(MultiGnss, EverySatelliteInViewOnceUsedOnesFirstThenTheStrongest) {
+TEST(MultiGnss, EverySatelliteInViewOnceUsedOnesFirstEachStrongestFirst) {
     Parsed p;
     p.Feed(MultiGnssBurst());
     const GsvPart& g = p.state.Gsv;
     EXPECT_EQ(SlotView(g.SatellitesInView), "9");
-    // Used in GSA order (GPS, GLONASS, Galileo, BeiDou), then by signal.
-    EXPECT_EQ(p.Table(), (std::vector<std::string>{"05", "12", "R06", "E11", "E03", "C07", "20",
+    // The six used by signal (44 42 40 38 35 33), then the others (45 12 none):
+    // 20 is stronger than any used one and still comes after them.
+    EXPECT_EQ(p.Table(), (std::vector<std::string>{"C07", "E11", "05", "R06", "12", "E03", "20",
                                                    "E30", "R07"}));
-    EXPECT_EQ(SlotView(g.Snr[3]), "42");
-    EXPECT_EQ(SlotView(g.Elevation[5]), "70");
-    EXPECT_EQ(SlotView(g.Azimuth[2]), "050");
+    EXPECT_EQ(SlotView(g.Snr[1]), "42");
+    EXPECT_EQ(SlotView(g.Elevation[0]), "70");
+    EXPECT_EQ(SlotView(g.Azimuth[3]), "050");
     EXPECT_TRUE(SlotEmpty(g.Snr[8])); // R07 tracked without a signal
     const GsaPart& a = p.state.Gsa;
     EXPECT_EQ(SlotView(a.FixType), "3");
@@ -128,7 +129,8 @@ TEST(MultiGnss, EverySatelliteInViewOnceUsedOnesFirstThenTheStrongest) {
     for (const auto& prn : a.UsedPrn)
         if (!SlotEmpty(prn))
             used.emplace_back(SlotView(prn));
-    EXPECT_EQ(used, (std::vector<std::string>{"05", "12", "R06", "E11", "E03", "C07"}));
+    // The used list in the table's order: the fix line joins the strongest three.
+    EXPECT_EQ(used, (std::vector<std::string>{"C07", "E11", "05", "R06", "12", "E03"}));
 }
 
 TEST(MultiGnss, ASatelliteOnTwoSignalsIsOneEntryWithItsStrongerSignal) {
@@ -144,23 +146,26 @@ TEST(MultiGnss, ASatelliteOnTwoSignalsIsOneEntryWithItsStrongerSignal) {
 
 TEST(MultiGnss, ASignalLevelFollowsItsSatelliteNotItsEntry) {
     Parsed p;
+    const auto entryOf = [&p](const char* id) {
+        for (int e = 0; e < kSatelliteSlots; ++e)
+            if (SlotView(p.state.Gsv.Prn[e]) == id)
+                return e;
+        return -1;
+    };
     p.Feed(MultiGnssBurst("40"));
-    // Satellite 05 leaves the fix and its signal falls: another takes entry 0.
     p.Feed(MultiGnssBurst("40"));
-    EXPECT_EQ(p.state.Gsv.SnrLevel[0].Previous, 40);
-    std::string next = MultiGnssBurst("10");
-    const std::string gsa = Sentence("GNGSA,A,3,05,12,,,,,,,,,,,1.5,0.9,1.2,1");
-    next.replace(next.find(gsa), gsa.size(), Sentence("GNGSA,A,3,12,,,,,,,,,,,,1.5,0.9,1.2,1"));
-    p.Feed(next);
+    ASSERT_EQ(entryOf("05"), 2);
+    EXPECT_EQ(p.state.Gsv.SnrLevel[2].Previous, 40);
+    // 05's signal falls to 10: it moves down, and 12 (35) takes its entry.
+    p.Feed(MultiGnssBurst("10"));
     const GsvPart& g = p.state.Gsv;
-    ASSERT_EQ(SlotView(g.Prn[0]), "12");
-    EXPECT_EQ(g.SnrLevel[0].Previous, 35); // 12's own level, not 05's 40
-    EXPECT_EQ(g.SnrLevel[0].Current, 35);
-    for (int e = 0; e < kSatelliteSlots; ++e)
-        if (SlotView(g.Prn[e]) == "05") {
-            EXPECT_EQ(g.SnrLevel[e].Previous, 40) << e;
-            EXPECT_EQ(g.SnrLevel[e].Current, 10) << e;
-        }
+    ASSERT_EQ(entryOf("12"), 3);
+    EXPECT_EQ(g.SnrLevel[3].Previous, 35); // 12's own level, not 05's 40
+    EXPECT_EQ(g.SnrLevel[3].Current, 35);
+    const int moved = entryOf("05");
+    ASSERT_EQ(moved, 5);
+    EXPECT_EQ(g.SnrLevel[moved].Previous, 40);
+    EXPECT_EQ(g.SnrLevel[moved].Current, 10);
     // A satellite new to the table starts from nothing.
     p.Feed(Sentence("GAGSV,1,1,01,25,20,100,30,7"));
     EXPECT_EQ(p.state.Gsv.SnrLevel[0].Previous, 0);

@@ -227,11 +227,12 @@ TEST(ParserCorpus, AFullBurstFillsEveryPart) {
     EXPECT_FALSE(SlotEmpty(state.Gga.Latitude));
     EXPECT_FALSE(SlotEmpty(state.Gsa.FixType));
     EXPECT_EQ(SlotView(state.Rmc.Status), "A");
-    // Four pages for 13 in view: the nine used first in GSA order, then the
-    // strongest; 47, tracked without a signal, has no place.
+    // Four pages for 13 in view: the nine used first, strongest first (04 at
+    // 43 ... 28 at 26), then the others (51 at 46, 48 at 41, 29 at 23); 47,
+    // tracked without a signal, has no place.
     EXPECT_EQ(SlotView(state.Gsv.SatellitesInView), "13");
-    EXPECT_EQ(SlotView(state.Gsv.Prn[0]), "28");
-    EXPECT_EQ(SlotView(state.Gsv.Prn[8]), "05");
+    EXPECT_EQ(SlotView(state.Gsv.Prn[0]), "04");
+    EXPECT_EQ(SlotView(state.Gsv.Prn[8]), "28");
     EXPECT_EQ(SlotView(state.Gsv.Prn[9]), "51");
     EXPECT_EQ(SlotView(state.Gsv.Prn[11]), "29");
     EXPECT_FALSE(SlotEmpty(state.Vtg.SpeedKmh));

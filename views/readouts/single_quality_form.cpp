@@ -167,13 +167,16 @@ void TSingleQualityForm::ShowBars() {
         const QString prn = QString::fromLatin1(column.prnText);
         if (SateLabel[i]->text() != prn) {
             SateLabel[i]->setText(prn);
-            // Another satellite in this column: the bar left there was not its own.
-            column.wipe = true;
+            // Another satellite in this column: a taller bar left there was
+            // not its own. (Page by page the entry's own level says so already.)
+            if (drawnLevel_[i] > column.level)
+                column.wipe = true;
         }
         const QString snr = QString::fromLatin1(column.snrText);
         if (StaticText[i]->text() != snr)
             StaticText[i]->setText(snr);
         SignalPaintBox_[i]->DrawBar(column, colour, bars.penWidth);
+        drawnLevel_[i] = column.level;
     }
 }
 

@@ -51,4 +51,6 @@ private:
     QLabel* BarImage;
     QLabel* StaticText13;
     QLabel* Label9;
+    // The level each column's bar was last drawn at.
+    std::array<int, kSignalColumns> drawnLevel_{};
 };
