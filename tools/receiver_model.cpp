@@ -33,6 +33,21 @@ double Wrap180(double degrees) {
 
 } // namespace
 
+// How a satellite moves and how its signal wanders, drawn in one order so a
+// seed always gives the same sky. The n-th satellite starts its azimuth a
+// golden angle on from the one before.
+void ReceiverModel::DrawMotion(Orbit& o, SimRandom& random, double azimuthStart, int n) {
+    o.elevPeriod = random.uniform(1800.0, 3600.0);
+    o.elevPhase = random.uniform(0.0, 2.0 * kPi);
+    o.azimuth0 = Wrap360(azimuthStart + n * 137.5 + random.uniform(-10.0, 10.0));
+    o.azimuthRate = random.uniform(0.004, 0.015) * (random.chance(0.5) ? 1.0 : -1.0);
+    o.snrOffset = random.uniform(-3.0, 3.0);
+    o.snrPeriod = random.uniform(20.0, 60.0);
+    o.snrPhase = random.uniform(0.0, 2.0 * kPi);
+    o.acquireShare = random.uniform(0.0, 1.0);
+    o.blockPhase = random.uniform(0.0, 2.0 * kPi);
+}
+
 ReceiverModel::ReceiverModel(const ModelConfig& config) : config_(config) {
     SimRandom random(config.seed);
 
@@ -53,16 +68,8 @@ ReceiverModel::ReceiverModel(const ModelConfig& config) : config_(config) {
         const bool high = i < 8;
         o.elevBase = high ? random.uniform(32.0, 55.0) : random.uniform(0.0, 10.0);
         o.elevAmp = high ? random.uniform(8.0, 22.0) : random.uniform(15.0, 30.0);
-        o.elevPeriod = random.uniform(1800.0, 3600.0);
-        o.elevPhase = random.uniform(0.0, 2.0 * kPi);
-        o.azimuth0 = Wrap360(azimuthStart + i * 137.5 + random.uniform(-10.0, 10.0));
-        o.azimuthRate = random.uniform(0.004, 0.015) * (random.chance(0.5) ? 1.0 : -1.0);
-        o.snrOffset = random.uniform(-3.0, 3.0);
-        o.snrPeriod = random.uniform(20.0, 60.0);
-        o.snrPhase = random.uniform(0.0, 2.0 * kPi);
-        o.acquireShare = random.uniform(0.0, 1.0);
+        DrawMotion(o, random, azimuthStart, i);
         o.blockable = i == 0;
-        o.blockPhase = random.uniform(0.0, 2.0 * kPi);
     }
     std::sort(orbits_.begin(), orbits_.end(),
               [](const Orbit& a, const Orbit& b) { return a.prn < b.prn; });
@@ -127,16 +134,8 @@ void ReceiverModel::addOtherSystems(uint64_t seed, double azimuthStart) {
                 o.elevBase = random.uniform(5.0, 9.0);
                 o.elevAmp = random.uniform(2.0, o.elevBase - 1.5);
             }
-            o.elevPeriod = random.uniform(1800.0, 3600.0);
-            o.elevPhase = random.uniform(0.0, 2.0 * kPi);
-            o.azimuth0 = Wrap360(azimuthStart + n * 137.5 + random.uniform(-10.0, 10.0));
-            o.azimuthRate = random.uniform(0.004, 0.015) * (random.chance(0.5) ? 1.0 : -1.0);
-            o.snrOffset = random.uniform(-3.0, 3.0);
-            o.snrPeriod = random.uniform(20.0, 60.0);
-            o.snrPhase = random.uniform(0.0, 2.0 * kPi);
-            o.acquireShare = random.uniform(0.0, 1.0);
+            DrawMotion(o, random, azimuthStart, n);
             o.blockable = i == 0;
-            o.blockPhase = random.uniform(0.0, 2.0 * kPi);
             o.secondBand = random.chance(c.secondBand);
             o.secondOffset = random.uniform(-4.0, 1.0);
             orbits_.push_back(o);

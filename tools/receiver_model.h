@@ -5,6 +5,8 @@
 // second that is about to be reported; step() moves on to the next one.
 #pragma once
 
+class SimRandom;
+
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -93,6 +95,7 @@ private:
         bool secondBand = false;   // sends on the second band as well
         double secondOffset = 0.0; // dB against the first band
     };
+    static void DrawMotion(Orbit& o, SimRandom& random, double azimuthStart, int n);
     struct Origin {
         double latitude, longitude, altitude;
     };

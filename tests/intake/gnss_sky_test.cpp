@@ -10,18 +10,10 @@
 
 #include "gnss_sky.h"
 #include "nmea_parser.h"
+#include "scripted_receiver.h"
 #include "slot_text.h"
 
 namespace {
-
-std::string Sentence(const std::string& body) {
-    unsigned char sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
 
 struct Parsed {
     ReceiverState state{};
@@ -47,17 +39,17 @@ std::string Id(Talker talker, int systemId, int number) {
 // A multi-GNSS second: GN position, one GSA per system (NMEA 4.11 system
 // ids), GSV pages per talker with a signal id at the end.
 std::string MultiGnssBurst(const std::string& gpsSnr = "40") {
-    return Sentence("GNGGA,120000.00,2503.1000,N,12130.2000,E,1,06,0.9,100.0,M,15.0,M,,") +
-           Sentence("GPGGA,120000.00,2400.0000,N,12000.0000,E,1,03,0.9,100.0,M,15.0,M,,") +
-           Sentence("GNGSA,A,3,05,12,,,,,,,,,,,1.5,0.9,1.2,1") +
-           Sentence("GNGSA,A,3,70,,,,,,,,,,,,1.5,0.9,1.2,2") +
-           Sentence("GNGSA,A,3,11,03,,,,,,,,,,,1.5,0.9,1.2,3") +
-           Sentence("GNGSA,A,3,207,,,,,,,,,,,,1.5,0.9,1.2,4") +
-           Sentence("GPGSV,1,1,03,05,40,100," + gpsSnr + ",12,30,200,35,20,10,300,45,1") +
-           Sentence("GLGSV,1,1,02,70,50,050,38,71,20,090,,1") +
-           Sentence("GAGSV,1,1,03,11,60,120,42,03,15,330,33,30,05,010,12,7") +
-           Sentence("GBGSV,1,1,01,207,70,180,44,1") +
-           Sentence("GNRMC,120000.00,A,2503.1000,N,12130.2000,E,0.1,0.0,071226,,,A");
+    return FramedSentence("GNGGA,120000.00,2503.1000,N,12130.2000,E,1,06,0.9,100.0,M,15.0,M,,") +
+           FramedSentence("GPGGA,120000.00,2400.0000,N,12000.0000,E,1,03,0.9,100.0,M,15.0,M,,") +
+           FramedSentence("GNGSA,A,3,05,12,,,,,,,,,,,1.5,0.9,1.2,1") +
+           FramedSentence("GNGSA,A,3,70,,,,,,,,,,,,1.5,0.9,1.2,2") +
+           FramedSentence("GNGSA,A,3,11,03,,,,,,,,,,,1.5,0.9,1.2,3") +
+           FramedSentence("GNGSA,A,3,207,,,,,,,,,,,,1.5,0.9,1.2,4") +
+           FramedSentence("GPGSV,1,1,03,05,40,100," + gpsSnr + ",12,30,200,35,20,10,300,45,1") +
+           FramedSentence("GLGSV,1,1,02,70,50,050,38,71,20,090,,1") +
+           FramedSentence("GAGSV,1,1,03,11,60,120,42,03,15,330,33,30,05,010,12,7") +
+           FramedSentence("GBGSV,1,1,01,207,70,180,44,1") +
+           FramedSentence("GNRMC,120000.00,A,2503.1000,N,12130.2000,E,0.1,0.0,071226,,,A");
 }
 
 } // namespace
@@ -102,10 +94,10 @@ TEST(MultiGnss, TheCombinedSolutionWinsOverASingleSystem) {
     EXPECT_EQ(SlotView(p.state.Gga.Latitude), "2503.1000"); // GN's, though GP's came later
     EXPECT_EQ(SlotView(p.state.Rmc.Status), "A");
     // Without GN, the last sentence of a talker we know is stored.
-    p.Feed(Sentence("GLGGA,1,2400.0000,N") + Sentence("GAGGA,2,2300.0000,N"));
+    p.Feed(FramedSentence("GLGGA,1,2400.0000,N") + FramedSentence("GAGGA,2,2300.0000,N"));
     EXPECT_EQ(SlotView(p.state.Gga.Latitude), "2300.0000");
     // A talker we do not know is left alone.
-    p.Feed(Sentence("XXGGA,3,2200.0000,N"));
+    p.Feed(FramedSentence("XXGGA,3,2200.0000,N"));
     EXPECT_TRUE(SlotEmpty(p.state.Gga.Latitude));
 }
 
@@ -135,9 +127,9 @@ TEST(MultiGnss, EverySatelliteInViewOnceUsedOnesFirstEachStrongestFirst) {
 
 TEST(MultiGnss, ASatelliteOnTwoSignalsIsOneEntryWithItsStrongerSignal) {
     Parsed p;
-    p.Feed(Sentence("GPGSV,1,1,02,05,40,100,31,12,30,200,35,1") +
-           Sentence("GPGSV,1,1,01,05,40,100,44,8") + // L5 of the same satellite
-           Sentence("GPGSV,1,1,02,05,40,100,30,12,30,200,,8"));
+    p.Feed(FramedSentence("GPGSV,1,1,02,05,40,100,31,12,30,200,35,1") +
+           FramedSentence("GPGSV,1,1,01,05,40,100,44,8") + // L5 of the same satellite
+           FramedSentence("GPGSV,1,1,02,05,40,100,30,12,30,200,,8"));
     EXPECT_EQ(p.Table(), (std::vector<std::string>{"05", "12"}));
     EXPECT_EQ(SlotView(p.state.Gsv.Snr[0]), "44");
     EXPECT_EQ(p.state.Gsv.SnrLevel[0].Current, 44);
@@ -167,7 +159,7 @@ TEST(MultiGnss, ASignalLevelFollowsItsSatelliteNotItsEntry) {
     EXPECT_EQ(g.SnrLevel[moved].Previous, 40);
     EXPECT_EQ(g.SnrLevel[moved].Current, 10);
     // A satellite new to the table starts from nothing.
-    p.Feed(Sentence("GAGSV,1,1,01,25,20,100,30,7"));
+    p.Feed(FramedSentence("GAGSV,1,1,01,25,20,100,30,7"));
     EXPECT_EQ(p.state.Gsv.SnrLevel[0].Previous, 0);
 }
 
@@ -182,7 +174,7 @@ TEST(MultiGnss, TwelveOfManyAndTheCountOfAllSystems) {
                 const int number = (std::string(talker) == "GL" ? 65 : 1) + 4 * (page - 1) + m;
                 body += "," + std::to_string(number) + ",30,100," + std::to_string(snr++);
             }
-            batch += Sentence(body + ",1");
+            batch += FramedSentence(body + ",1");
         }
     }
     p.Feed(batch);
@@ -197,13 +189,14 @@ TEST(MultiGnss, TwelveOfManyAndTheCountOfAllSystems) {
 TEST(MultiGnss, GpsPagesOneToThreeAloneFillTheTableAsTheyAlwaysHave) {
     // Page by page, the header's count limiting the groups, nothing sorted.
     Parsed p;
-    p.Feed(Sentence("GPGSV,2,1,05,01,10,100,20,02,20,200,45,03,30,300,30,04,40,040,33") +
-           Sentence("GPGSV,2,2,05,09,45,090,40"));
+    p.Feed(FramedSentence("GPGSV,2,1,05,01,10,100,20,02,20,200,45,03,30,300,30,04,40,040,33") +
+           FramedSentence("GPGSV,2,2,05,09,45,090,40"));
     EXPECT_EQ(p.Table(), (std::vector<std::string>{"01", "02", "03", "04", "09"}));
     EXPECT_EQ(SlotView(p.state.Gsv.SatellitesInView), "05");
     EXPECT_EQ(SlotView(p.state.Gsv.MessageNumber), "2");
     // A GLONASS page in the same batch gathers them all.
-    p.Feed(Sentence("GPGSV,2,1,05,01,10,100,20,02,20,200,45,03,30,300,30,04,40,040,33") +
-           Sentence("GPGSV,2,2,05,09,45,090,40") + Sentence("GLGSV,1,1,01,70,50,050,38"));
+    p.Feed(FramedSentence("GPGSV,2,1,05,01,10,100,20,02,20,200,45,03,30,300,30,04,40,040,33") +
+           FramedSentence("GPGSV,2,2,05,09,45,090,40") +
+           FramedSentence("GLGSV,1,1,01,70,50,050,38"));
     EXPECT_EQ(p.Table(), (std::vector<std::string>{"02", "09", "R06", "04", "03", "01"}));
 }

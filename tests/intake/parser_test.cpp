@@ -10,6 +10,7 @@
 #include <string>
 
 #include "nmea_parser.h"
+#include "scripted_receiver.h"
 #include "slot_text.h"
 
 namespace {
@@ -35,19 +36,9 @@ bool AllZero(const void* p, std::size_t n) {
     return true;
 }
 
-// "$" + body + "*hh" with the right checksum, and CR LF.
-std::string Sentence(const std::string& body) {
-    unsigned char sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
-
 std::string GsvPage(int count, int number, int inView, const std::string& groups) {
-    return Sentence("GPGSV," + std::to_string(count) + "," + std::to_string(number) + "," +
-                    (inView < 10 ? "0" : "") + std::to_string(inView) + groups);
+    return FramedSentence("GPGSV," + std::to_string(count) + "," + std::to_string(number) + "," +
+                          (inView < 10 ? "0" : "") + std::to_string(inView) + groups);
 }
 
 } // namespace
@@ -124,7 +115,7 @@ TEST(ParserSlots, HeaderIsMatchedOnSixCharactersOnly) {
 
 TEST(ParserSlots, AWrongChecksumIsNotStoredAndEveryChecksumEndsTheFields) {
     Parsed p;
-    const std::string vtg = Sentence("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K");
+    const std::string vtg = FramedSentence("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K");
     p.Feed(vtg);
     EXPECT_EQ(SlotView(p.state.Vtg.SpeedKmh), "010.2");
     EXPECT_EQ(SlotView(p.state.Vtg.KmhMark), "K"); // the checksum is no field
@@ -359,7 +350,7 @@ TEST(ParserGsv, SatellitesInViewReadsBlanksAndSignsAsTheSlotReadersDo) {
     } cases[] = {{" 4", 4}, {"+4", 4}, {"\t3", 3}, {"+12", 4}, {"-4", 0}, {"x4", 0}, {"", 0}};
     for (const auto& c : cases) {
         Parsed p;
-        p.Feed(Sentence("GPGSV,1,1," + std::string(c.inView) + four));
+        p.Feed(FramedSentence("GPGSV,1,1," + std::string(c.inView) + four));
         const GsvPart& g = p.state.Gsv;
         int stored = 0;
         while (stored < 4 && !SlotEmpty(g.Prn[stored]))
@@ -383,8 +374,8 @@ TEST(ParserSnrLevel, BatchWithoutGsvEmptiesTableAndPairs) {
 
 TEST(ParserEmptying, ProprietaryAndGllLinesStayOnlyAsLines) {
     Parsed p;
-    p.Feed(Sentence("PXEMVER,1.0") + "$GPGLL,4916.45,N,12311.12,W,225444,A\r\n");
-    EXPECT_EQ(p.Line(0), Sentence("PXEMVER,1.0").substr(0, 15));
+    p.Feed(FramedSentence("PXEMVER,1.0") + "$GPGLL,4916.45,N,12311.12,W,225444,A\r\n");
+    EXPECT_EQ(p.Line(0), FramedSentence("PXEMVER,1.0").substr(0, 15));
     EXPECT_EQ(p.Line(1), "$GPGLL,4916.45,N,12311.12,W,225444,A");
     EXPECT_TRUE(AllZero(&p.state.Gga, sizeof(ReceiverState) - sizeof p.state.SentenceLines));
 }
