@@ -1,15 +1,5 @@
 #include "nmea_checksum.h"
 
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 bool HasGoodChecksum(std::string_view line) {
     if (line.size() < 4 || line[0] != '$' || line[line.size() - 3] != '*')
         return false;

@@ -65,8 +65,22 @@ constexpr uint32_t Tag(char a, char b, char c) {
 
 // A count or a level as the windows read the same slot (SlotToInt), so that
 // " 45" or "+33" mean the same everywhere; below zero there is none.
-template <std::size_t W> int SlotCount(const char (&slot)[W]) {
-    const int value = SlotToInt(slot);
+template <std::size_t W> [[gnu::always_inline]] inline int SlotCount(const char (&slot)[W]) {
+    // Nearly always plain digits: read those directly, anything else the
+    // slot readers' way.
+    int value = 0;
+    std::size_t i = 0;
+    for (; i < W; ++i) {
+        const unsigned digit = static_cast<unsigned char>(slot[i]) - '0';
+        if (digit > 9)
+            break;
+        value = value * 10 + static_cast<int>(digit);
+    }
+    if (i == W || (i > 0 && slot[i] == '\0'))
+        return value;
+    if (i == 0 && slot[0] == '\0')
+        return 0;
+    value = SlotToInt(slot);
     return value < 0 ? 0 : value;
 }
 
