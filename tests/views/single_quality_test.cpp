@@ -292,6 +292,15 @@ TEST(SingleQualityForm, AColumnThatChangesSatelliteShowsOnlyTheNewOnesBar) {
     const int top = TopOf(first->pixels(), 12, qRgb(255, 0, 0));
     EXPECT_GE(top, 4 * (50 - 20) - 4);
     EXPECT_EQ(first->pixels().pixel(12, 4 * (50 - 45) + 2), face);
+    // Every id is shown whole, three characters too ("R06").
+    bool threeCharacters = false;
+    for (int i = 1; i <= 8; ++i) {
+        const auto* label = form->findChild<QLabel*>("SateLabel" + QString::number(i));
+        threeCharacters = threeCharacters || label->text().size() == 3;
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+            << label->text().toStdString();
+    }
+    EXPECT_TRUE(threeCharacters);
     form->close();
     RunDeferredDeletes();
     ClearReceiverState();

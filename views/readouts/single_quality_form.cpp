@@ -121,8 +121,9 @@ TSingleQualityForm::TSingleQualityForm()
         SignalPaintBox_[i]->setObjectName(QStringLiteral("SignalPaintBox_") + n);
         SignalPaintBox_[i]->setGeometry(left, 27, kBoxWidth, kBoxHeight);
 
+        // Room for a three-character id ("C23", "131") within the window.
         SateLabel[i] = MakeLabel(this, QStringLiteral("SateLabel") + n, QStringLiteral("XX"),
-                                 QRect(left, 251, 22, 20));
+                                 QRect(left, 251, kColumnPitch - 4, 20));
     }
 
     BarImage = MakeLabel(this, QStringLiteral("BarImage"), QString(), QRect(8, 27, 33, 200));
@@ -167,6 +168,11 @@ void TSingleQualityForm::ShowBars() {
         const QString prn = QString::fromLatin1(column.prnText);
         if (SateLabel[i]->text() != prn) {
             SateLabel[i]->setText(prn);
+            // A letter and two digits may not fit at the window's size: a
+            // smaller size for those, the window's own for the rest.
+            const QFont font = this->font();
+            const bool fits = QFontMetrics(font).horizontalAdvance(prn) <= SateLabel[i]->width();
+            SateLabel[i]->setFont(fits ? font : SansFont(font.pixelSize() - 2));
             // Another satellite in this column: a taller bar left there was
             // not its own. (Page by page the entry's own level says so already.)
             if (drawnLevel_[i] > column.level)
