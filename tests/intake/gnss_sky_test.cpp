@@ -10,26 +10,11 @@
 
 #include "gnss_sky.h"
 #include "nmea_parser.h"
+#include "parsed_batch.h"
 #include "scripted_receiver.h"
 #include "slot_text.h"
 
 namespace {
-
-struct Parsed {
-    ReceiverState state{};
-    void Feed(const std::string& batch) {
-        std::memset(state.SentenceLines, 0, sizeof state.SentenceLines);
-        ParseNmeaBatch(reinterpret_cast<const unsigned char*>(batch.data()),
-                       static_cast<uint32_t>(batch.size()), state);
-    }
-    std::vector<std::string> Table() const {
-        std::vector<std::string> ids;
-        for (const auto& prn : state.Gsv.Prn)
-            if (!SlotEmpty(prn))
-                ids.emplace_back(SlotView(prn));
-        return ids;
-    }
-};
 
 std::string Id(Talker talker, int systemId, int number) {
     char id[4] = {};

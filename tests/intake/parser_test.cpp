@@ -10,23 +10,13 @@
 #include <string>
 
 #include "nmea_parser.h"
+#include "parsed_batch.h"
 #include "scripted_receiver.h"
 #include "slot_text.h"
 
 namespace {
 
 const char* kGgaFix = "$GPGGA,123519.500,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,*5C\r\n";
-
-struct Parsed {
-    ReceiverState state{};
-    void Feed(const std::string& batch) {
-        // The receive thread clears the line slots before every parse.
-        std::memset(state.SentenceLines, 0, sizeof state.SentenceLines);
-        ParseNmeaBatch(reinterpret_cast<const unsigned char*>(batch.data()),
-                       static_cast<uint32_t>(batch.size()), state);
-    }
-    std::string Line(int i) const { return state.SentenceLines[i]; }
-};
 
 bool AllZero(const void* p, std::size_t n) {
     const auto* b = static_cast<const unsigned char*>(p);
