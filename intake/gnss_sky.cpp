@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "field_scan.h"
 #include "slot_text.h"
 
 namespace {
@@ -241,16 +242,39 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
     lastCount_ = count.empty() ? '\0' : count.text[0];
     lastNumber_ = number.empty() ? '\0' : number.text[0];
     while (!ended) {
-        const Field prn = next();
-        if (ended)
-            return;
-        const Field elevation = next();
-        if (ended)
-            return;
-        const Field azimuth = next();
-        if (ended)
-            return;
-        const Field snr = next();
+        Field prn, elevation, azimuth, snr;
+        const uint32_t stops0 = field_scan::StopMask16(at);
+        const uint32_t stops1 = stops0 & (stops0 - 1);
+        const uint32_t stops2 = stops1 & (stops1 - 1);
+        const uint32_t stops3 = stops2 & (stops2 - 1);
+        if (stops3 != 0) {
+            // The usual group of short fields: its four ends in one load.
+            // Only ends up to the first that is not a comma are the line's.
+            const int end0 = std::countr_zero(stops0), end1 = std::countr_zero(stops1);
+            const int end2 = std::countr_zero(stops2), end3 = std::countr_zero(stops3);
+            if (at[end0] != ',' || at[end1] != ',' || at[end2] != ',')
+                return;
+            prn = {at, end0};
+            elevation = {at + end0 + 1, end1 - end0 - 1};
+            azimuth = {at + end1 + 1, end2 - end1 - 1};
+            snr = {at + end2 + 1, end3 - end2 - 1};
+            at += end3;
+            if (*at == ',')
+                ++at;
+            else
+                ended = true;
+        } else {
+            prn = next();
+            if (ended)
+                return;
+            elevation = next();
+            if (ended)
+                return;
+            azimuth = next();
+            if (ended)
+                return;
+            snr = next();
+        }
         if (prn.empty())
             continue;
         const uint32_t key = SatelliteKey(talker, 0, NumberOf(prn));
@@ -276,6 +300,8 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
         Satellite& s = satellites_[satelliteCount_++];
         s.key = key;
         s.rank = UsedRank(key);
+        if (s.rank != kMaxUsed)
+            usedSatellite_[s.rank] = satelliteCount_ - 1;
         s.elevation = {elevation.text, elevation.size};
         s.azimuth = {azimuth.text, azimuth.size};
         s.snr = {snr.text, snr.size};
@@ -305,34 +331,31 @@ void SkyGatherer::AddGsa(const char* line, int length, Talker talker) {
         if (usedIndex_[slot] != kNoSatellite)
             continue; // listed already
         usedIndex_[slot] = static_cast<uint8_t>(usedCount_);
+        usedSatellite_[usedCount_] = -1;
         used_[usedCount_++] = key;
     }
 }
 
-int SkyGatherer::SatelliteOf(uint32_t key) const {
-    for (unsigned slot = HashSlot(key); index_[slot] != kNoSatellite; slot = (slot + 1) & 0xFF)
-        if (satellites_[index_[slot]].key == key)
-            return index_[slot];
-    return -1;
-}
-
-int SkyGatherer::UsedByStrength(int (&used)[kMaxUsed], int (&level)[kMaxUsed]) const {
+void SkyGatherer::RankUsed() {
+    if (ranked_)
+        return;
+    ranked_ = true;
     // Insertion by level: stable, so equal levels keep their GSA order.
+    int level[kMaxUsed];
     for (int u = 0; u < usedCount_; ++u) {
-        const int satellite = SatelliteOf(used_[u]);
+        const int satellite = usedSatellite_[u];
         const int own = satellite >= 0 ? satellites_[satellite].level : -1;
         int at = u;
         for (; at > 0 && level[at - 1] < own; --at) {
-            used[at] = used[at - 1];
+            byStrength_[at] = byStrength_[at - 1];
             level[at] = level[at - 1];
         }
-        used[at] = u;
+        byStrength_[at] = u;
         level[at] = own;
     }
-    return usedCount_;
 }
 
-void SkyGatherer::WriteGsa(GsaPart& gsa) const {
+void SkyGatherer::WriteGsa(GsaPart& gsa) {
     std::memset(&gsa, 0, sizeof gsa);
     if (headerLine_ != nullptr) {
         Field f[17];
@@ -348,23 +371,21 @@ void SkyGatherer::WriteGsa(GsaPart& gsa) const {
         if (count > 16)
             CopyField(gsa.Vdop, f[16]);
     }
-    int used[kMaxUsed], level[kMaxUsed];
-    const int count = UsedByStrength(used, level);
-    for (int u = 0; u < count && u < kSatelliteSlots; ++u) {
-        const uint32_t word = IdWord(used_[used[u]]);
+    RankUsed();
+    for (int u = 0; u < usedCount_ && u < kSatelliteSlots; ++u) {
+        const uint32_t word = IdWord(used_[byStrength_[u]]);
         std::memcpy(gsa.UsedPrn[u], &word, sizeof gsa.UsedPrn[u]);
     }
 }
 
-void SkyGatherer::WriteGsv(GsvPart& gsv) const {
+void SkyGatherer::WriteGsv(GsvPart& gsv) {
     // The used ones strongest first, then the others strongest first (in
     // the order they came within a level): a bucket per level for those.
     int order[kSatelliteSlots];
     int shown = 0;
-    int used[kMaxUsed], level[kMaxUsed];
-    const int usedCount = UsedByStrength(used, level);
-    for (int u = 0; u < usedCount && shown < kSatelliteSlots; ++u) {
-        const int satellite = SatelliteOf(used_[used[u]]);
+    RankUsed();
+    for (int u = 0; u < usedCount_ && shown < kSatelliteSlots; ++u) {
+        const int satellite = usedSatellite_[byStrength_[u]];
         if (satellite >= 0)
             order[shown++] = satellite;
     }

@@ -46,8 +46,10 @@ class SkyGatherer {
 public:
     SkyGatherer();
 
-    // One GSV page or GSA line: the slot text of a sentence whose checksum is
-    // good or absent, and its talker.
+    // One GSV page or GSA line: the text of a sentence whose checksum is good
+    // or absent, ended by a zero byte and lasting until the writes, and its
+    // talker. Every GSA line of the batch comes before its pages, so a
+    // satellite knows whether it is used when it is seen.
     void AddGsv(const char* line, int length, Talker talker);
     void AddGsa(const char* line, int length, Talker talker);
 
@@ -56,14 +58,14 @@ public:
     // the used list is every line's, each satellite once, in the table's
     // order: the strongest first, equals in GSA order. Pages first, so the
     // levels are known.
-    void WriteGsa(GsaPart& gsa) const;
+    void WriteGsa(GsaPart& gsa);
     // Of all satellites in view: the used ones first, then the others, each
     // group strongest first (equals in GSA order, or as they came). So the
     // signal bars show the eight best used ones, and every system with a
     // strong satellite has its place. A signal level follows its satellite:
     // its Previous is what that satellite had in `gsv` before, 0 when it was
     // not there. SatellitesInView is the number in view across all systems.
-    void WriteGsv(GsvPart& gsv) const;
+    void WriteGsv(GsvPart& gsv);
 
 private:
     // The fields of a satellite's group, read in place in the line slots:
@@ -82,11 +84,9 @@ private:
     static constexpr int kMaxUsed = 64;
 
     int UsedRank(uint32_t key) const;
-    // The index of the satellite with this key, -1 when not in view.
-    int SatelliteOf(uint32_t key) const;
-    // Indexes into used_, the strongest in view first, equals in GSA order,
-    // those not in view last (level -1); returns how many.
-    int UsedByStrength(int (&used)[kMaxUsed], int (&level)[kMaxUsed]) const;
+    // Orders byStrength_ once the pages are in: indexes into used_, the
+    // strongest in view first, equals in GSA order, those not in view last.
+    void RankUsed();
     // Hash slot of a key in a 256-entry table with open addressing.
     static unsigned HashSlot(uint32_t key) { return (key * 2654435761u) >> 24; }
 
@@ -97,7 +97,11 @@ private:
     // Where each id's satellite is, found by a hash of its key.
     uint8_t index_[256];
     uint32_t used_[kMaxUsed];
+    // The satellite each used key names, -1 while none is in view.
+    int usedSatellite_[kMaxUsed];
     int usedCount_ = 0;
+    int byStrength_[kMaxUsed];
+    bool ranked_ = false;
     // Where each used key stands in used_, found by its hash.
     uint8_t usedIndex_[256];
     // The header fields of the GSA line that speaks for the batch.

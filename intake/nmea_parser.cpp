@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "field_scan.h"
 #include "gnss_sky.h"
 #include "nmea_checksum.h"
 
@@ -235,6 +236,27 @@ struct TakenLine {
     int length; // without CR LF
 };
 
+// Copies n bytes in 16-byte moves, the last one overlapping. A plain memcpy
+// of this bounded size is inlined by GCC as "rep movsq", whose start-up
+// costs more than the copy; the empty asm keeps the loop a loop.
+inline void CopyLine(char* to, const char* from, uint32_t n) {
+    if (n >= 16) {
+        for (uint32_t i = 0; i + 16 < n; i += 16) {
+            std::memcpy(to + i, from + i, 16);
+            asm("" : "+r"(i));
+        }
+        std::memcpy(to + n - 16, from + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else {
+        for (uint32_t i = 0; i < n; ++i) {
+            to[i] = from[i];
+            asm("" : "+r"(i));
+        }
+    }
+}
+
 // Line splitting: a line ends at the first LF that follows a CR. A complete
 // line of at most kMaxLineChars (CR LF included) is copied into its slot with
 // its CR and LF as zero bytes. A longer one that ends within the batch leaves
@@ -249,7 +271,7 @@ TakenLine TakeLine(const char* line, uint32_t available, char* slot) {
         const uint32_t at = static_cast<uint32_t>(static_cast<const char*>(lf) - line);
         if (at >= 1 && line[at - 1] == '\r') {
             if (at + 1 <= static_cast<uint32_t>(kMaxLineChars)) {
-                std::memcpy(slot, line, at + 1);
+                CopyLine(slot, line, at + 1);
                 slot[at - 1] = '\0'; // the CR
                 slot[at] = '\0';     // the LF
                 return {LineEnd::Complete, static_cast<int>(at - 1)};
@@ -441,12 +463,12 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& s
         return;
     BatchParts parts(state.Gga, state.Gsa, state.Rmc, state.Gsv, state.Vtg, state.Zda);
 
-    // Working copy: the scan reads only this, and a zero byte stands after
-    // the batch.
-    unsigned char work[kMaxBatchBytes + 1];
+    // Working copy: the scan reads only this. Zero bytes stand after the
+    // batch, as far as the satellite groups' wide loads read ahead.
+    unsigned char work[kMaxBatchBytes + 1 + kFieldReadAhead];
     if (count != 0)
         std::memcpy(work, batch, count);
-    work[count] = 0;
+    std::memset(work + count, 0, 1 + kFieldReadAhead);
 
     // Lines start at the first '$'; a batch without one carries nothing.
     const void* dollar = std::memchr(work, '$', count);
@@ -455,9 +477,19 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& s
         return;
     }
     uint32_t lineStart = static_cast<uint32_t>(static_cast<const unsigned char*>(dollar) - work);
+    // The lines are split first and read after: each sentence is read in the
+    // working copy, ended by a zero byte like its slot, and by then the
+    // stores that split it are done (a wide load over a store still in
+    // flight stalls, as it would over the freshly copied slot).
+    struct Sentence {
+        const char* text;
+        int length;
+    };
+    Sentence sentences[kSentenceLineCount];
+    int sentenceCount = 0;
     bool cut = false;
     for (int i = 0; i < kSentenceLineCount && lineStart < count; ++i) {
-        const char* line = reinterpret_cast<const char*>(work + lineStart);
+        char* line = reinterpret_cast<char*>(work + lineStart);
         const TakenLine taken = TakeLine(line, count - lineStart, state.SentenceLines[i]);
         // A broken line stays in its slot, and nothing is emptied: the
         // batch was cut, not the receiver's sentence set.
@@ -465,10 +497,14 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& s
             cut = true;
             break;
         }
-        if (taken.end == LineEnd::Complete)
-            StoreSentence(state.SentenceLines[i], taken.length, parts);
+        if (taken.end == LineEnd::Complete) {
+            line[taken.length] = '\0';
+            sentences[sentenceCount++] = {line, taken.length};
+        }
         lineStart += static_cast<uint32_t>(taken.length) + 2;
     }
+    for (int i = 0; i < sentenceCount; ++i)
+        StoreSentence(sentences[i].text, sentences[i].length, parts);
     StoreSatellites(parts);
     if (!cut)
         EmptyPartsNotSeen(parts);
