@@ -50,7 +50,7 @@ int SplitFields(const char* line, int length, Field* fields, int max) {
 
 // Satellite numbers and levels are a few digits; anything else is read as the
 // slot readers read it.
-inline int NumberOf(const Field& f) {
+[[gnu::always_inline]] inline int NumberOf(const Field& f) {
     if (f.size >= 1 && f.size <= 3) {
         int value = 0;
         for (int i = 0; i < f.size; ++i) {
@@ -127,7 +127,7 @@ Talker TalkerOfSystem(int systemId) {
     }
 }
 
-uint32_t SatelliteKey(Talker talker, int systemId, int number) {
+[[gnu::always_inline]] inline uint32_t SatelliteKey(Talker talker, int systemId, int number) {
     if (systemId != 0)
         talker = TalkerOfSystem(systemId);
     int n = 0;
@@ -186,7 +186,7 @@ uint32_t SlotWord(const char (&prn)[3]) {
     return word;
 }
 
-int LevelOf(const Field& snr) {
+[[gnu::always_inline]] inline int LevelOf(const Field& snr) {
     const int value = NumberOf(snr);
     return value < 0 ? 0 : value > 50 ? 50 : value;
 }
