@@ -34,6 +34,10 @@ Notifier* g_notifier = nullptr;
 
 } // namespace
 
+Notifier& DefaultNotifier() {
+    return g_qtNotifier;
+}
+
 Notifier& CurrentNotifier() {
     return g_notifier != nullptr ? *g_notifier : g_qtNotifier;
 }

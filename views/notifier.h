@@ -31,5 +31,7 @@ QString ApplicationTitle();
 // The notifier in use unless replaced: modal Qt boxes, and event sounds that
 // fall back to QApplication::beep() where no sound service answers.
 Notifier& CurrentNotifier();
+// That default notifier, whatever replaced it.
+Notifier& DefaultNotifier();
 // Replaces the notifier (nullptr restores the default). Not owned.
 void SetNotifier(Notifier* notifier);
