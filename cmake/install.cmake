@@ -45,7 +45,7 @@ install(CODE "
         FILES ${CMAKE_CURRENT_BINARY_DIR}/pc/portavel.pc)")
 
 # Manual pages, compressed as Debian ships them.
-set(man_pages ${PROJECT_SOURCE_DIR}/docs/man/gps-sim.1)
+set(man_pages ${PROJECT_SOURCE_DIR}/docs/man/gps-sim.1 ${PROJECT_SOURCE_DIR}/docs/man/nmea-dump.1)
 if(QUILLMAR_GUI)
     list(APPEND man_pages ${PROJECT_SOURCE_DIR}/docs/man/GPS_Quillmar.1)
 endif()
