@@ -4,10 +4,14 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString DataFilePath(const QString& name) {
+QString DataFilePath(const QString& name, const QString& programDir) {
     if (QFileInfo::exists(name))
         return name;
-    const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                              QStringLiteral("/../share/gps-quillmar/") + name);
+    const QString installed =
+        QDir::cleanPath(programDir + QStringLiteral("/../share/gps-quillmar/") + name);
     return QFileInfo::exists(installed) ? installed : name;
+}
+
+QString DataFilePath(const QString& name) {
+    return DataFilePath(name, QCoreApplication::applicationDirPath());
 }

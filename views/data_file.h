@@ -7,5 +7,7 @@
 #include <QString>
 
 // `name` when the working directory has it, else the installed copy when
-// there is one, else `name`.
+// there is one, else `name`. programDir is where the program runs from.
+QString DataFilePath(const QString& name, const QString& programDir);
+// The same for this program.
 QString DataFilePath(const QString& name);
