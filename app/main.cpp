@@ -9,6 +9,7 @@
 #include "main_form.h"
 #include "notifier.h"
 #include "views.h"
+#include "working_folder.h"
 
 namespace {
 
@@ -34,6 +35,11 @@ public:
 
 int main(int argc, char* argv[]) {
     QuillmarApplication application(argc, argv);
+    if (StartedFromMenu(argc, argv)) {
+        const std::string problem = EnterWorkingFolder(MenuWorkingFolder());
+        if (!problem.empty())
+            CurrentNotifier().ShowError(QString::fromStdString(problem));
+    }
     try {
         QWidget* splash = CreateLogoForm();
         splash->show();

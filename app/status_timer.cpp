@@ -10,8 +10,6 @@
 
 namespace {
 
-// MessageBeep's value for the fix beep.
-constexpr unsigned kFixBeep = 10000;
 // Ticks of "V" tolerated after a fix before the search starts over.
 constexpr uint32_t kLostFixTolerance = 5;
 

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "event_sound.h"
+
 namespace {
 
 class QtNotifier : public Notifier {
@@ -19,7 +21,11 @@ public:
         QMessageBox box(QMessageBox::Critical, ApplicationTitle(), text, QMessageBox::Ok);
         box.exec();
     }
-    void Beep(unsigned) override { QApplication::beep(); }
+    void Beep(unsigned type) override {
+        const bool fix = type == kFixBeep;
+        if (!PlayEventSound(fix ? "complete" : "dialog-warning", fix ? "GPS fix" : "Warning"))
+            QApplication::beep();
+    }
 };
 
 QtNotifier g_qtNotifier;
@@ -27,6 +33,10 @@ QString g_applicationTitle;
 Notifier* g_notifier = nullptr;
 
 } // namespace
+
+Notifier& DefaultNotifier() {
+    return g_qtNotifier;
+}
 
 Notifier& CurrentNotifier() {
     return g_notifier != nullptr ? *g_notifier : g_qtNotifier;

@@ -4,6 +4,11 @@
 
 #include <QString>
 
+// The MessageBeep values the program passes: the fix beep plays the desktop's
+// "complete" sound, every other one its "dialog-warning".
+constexpr unsigned kFixBeep = 10000;
+constexpr unsigned kWarningBeep = 10;
+
 class Notifier {
 public:
     virtual ~Notifier() = default;
@@ -23,7 +28,10 @@ public:
 void SetApplicationTitle(const QString& title);
 QString ApplicationTitle();
 
-// The notifier in use: modal Qt boxes and QApplication::beep() unless replaced.
+// The notifier in use unless replaced: modal Qt boxes, and event sounds that
+// fall back to QApplication::beep() where no sound service answers.
 Notifier& CurrentNotifier();
+// That default notifier, whatever replaced it.
+Notifier& DefaultNotifier();
 // Replaces the notifier (nullptr restores the default). Not owned.
 void SetNotifier(Notifier* notifier);

@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include "data_file.h"
 #include "notifier.h"
 #include "program_flags.h"
 #include "sentence_logger.h"
@@ -141,10 +142,10 @@ void TSentenceForm::PauseLog_BitBtnClick() {
         pauseTag_ = 0;
         lifecycle_.ticker().stop();
         QPixmap glyph;
-        if (glyph.load(QStringLiteral("Sure.bmp")))
+        if (glyph.load(DataFilePath(QStringLiteral("Sure.bmp"))))
             PauseLog_BitBtn->setIcon(QIcon(glyph));
         else
-            CurrentNotifier().Beep(10);
+            CurrentNotifier().Beep(kWarningBeep);
     } else {
         pauseTag_ = 1;
         lifecycle_.ticker().start();
