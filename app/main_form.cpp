@@ -328,6 +328,11 @@ void TMainForm::BuildControlStrip(QWidget* strip) {
     SetBoxItems(Cmd_ComboBox, commands, QStringLiteral("02.$PXEMSNM,0119,01*"));
     connect(Cmd_ComboBox, &QComboBox::activated, this, &TMainForm::Cmd_ComboBoxChange);
     connect(Cmd_ComboBox->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::Cmd_ComboBoxChange);
+    // Enter in the command box is SEND, and like SEND waits out a two-step send.
+    connect(Cmd_ComboBox->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        if (SendBitBtn->isEnabled())
+            SendBitBtnClick();
+    });
 
     MakeEdit(strip, "Edit2", 792, 64, 56, "Altitude", true);
     AltitudeEdit = MakeEdit(strip, "AltitudeEdit", 848, 64, 65, "100", false);

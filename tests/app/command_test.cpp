@@ -43,6 +43,25 @@ TEST(BuildCommand, DropsThePrefixAndFramesWithLowerCaseChecksum) {
     EXPECT_FALSE(BuildCommand("xx.$pxemsrt,C*", false).restartsFixSearch) << "case-sensitive";
 }
 
+TEST(BuildCommand, ATypedSentenceGoesWholeAPrefixedOneWithoutItsPrefix) {
+    // As the Help window shows them, typed with their "$".
+    EXPECT_EQ(BuildCommand("$PXEMQVR,N*", false).frame, Framed("$PXEMQVR,N*"));
+    EXPECT_EQ(BuildCommand("$PXEMSGS,02,-148,507,685*5C", false).frame,
+              Framed("$PXEMSGS,02,-148,507,685*"));
+    const BuiltCommand typedRestart = BuildCommand("$PXEMSRT,W*", false);
+    EXPECT_EQ(typedRestart.frame, Framed("$PXEMSRT,W*"));
+    EXPECT_TRUE(typedRestart.restartsFixSearch);
+    // List items and generated commands keep their three-character skip,
+    // even where the fourth character is no "$".
+    EXPECT_EQ(BuildCommand("17.$PXEMQVR,N*", false).frame, Framed("$PXEMQVR,N*"));
+    EXPECT_EQ(BuildCommand("   $PXEMQVR,N*", false).frame, Framed("$PXEMQVR,N*"));
+    EXPECT_EQ(BuildCommand("01.AB*", false).command, "AB*");
+    // A "$" alone is too short to frame; the restart still replaces anything.
+    EXPECT_EQ(BuildCommand("$", false).problem, BuiltCommand::TooShort);
+    EXPECT_EQ(BuildCommand("$PXEMQVR,N*", true).frame, Framed("$PXEMSRT,W*"));
+    EXPECT_EQ(BuildCommand("$" + std::string(78, 'P'), false).problem, BuiltCommand::TooLong);
+}
+
 TEST(BuildCommand, PendingRestartSendsTheWarmRestartInstead) {
     const BuiltCommand built = BuildCommand("   $PXEMSTR,SSIP,0.642,0.053,100,-1*", true);
     EXPECT_EQ(built.frame, Framed("$PXEMSRT,W*"));

@@ -105,6 +105,12 @@ int VisibleViews() {
 
 class MainFormTest : public testing::Test {
 protected:
+    std::string Told() const {
+        std::string out;
+        for (const auto& shown : notifier.shown)
+            out += "[" + shown.text.toStdString() + "] ";
+        return out;
+    }
     MainFormTest() {
         for (int n = 1; n <= 9; ++n)
             fs::create_symlink("/nonexistent-quillmar/tty" + std::to_string(n),
@@ -684,6 +690,23 @@ TEST_F(MainFormTest, PortChangeFailedStartStopAndCloseCancelTheSecondStepOfASend
     for (PtyPort* port : {&first, &second})
         EXPECT_EQ(port->Received(std::string(1, '\0'), 50).find("$PXEMSTR"), std::string::npos)
             << "a place went out without its pause";
+}
+
+TEST_F(MainFormTest, EnterInTheCommandBoxSendsATypedSentenceWhole) {
+    // Keys go to the box, which hands them to its edit, as the keyboard's do.
+    QComboBox* box = Find<QComboBox>("Cmd_ComboBox");
+    box->lineEdit()->clear();
+    QTest::keyClicks(box, "$PXEMQVR,N*");
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_EQ(notifier.shown.size(), 1u) << "Enter is SEND, and there is no port" << Told();
+    EXPECT_EQ(notifier.shown[0].text, "Select Com Port To Start");
+
+    PtyPort port(3);
+    ChooseItem(Find<QComboBox>("ComPortComboBox"), "COM_3");
+    QTest::keyClick(box, Qt::Key_Enter); // the keypad's Enter too
+    EXPECT_EQ(port.Received("\r\n", 3000), "$PXEMQVR,N*37\r\n");
+    EXPECT_EQ(box->currentText(), "$PXEMQVR,N*") << "the box keeps what was typed";
+    EXPECT_EQ(box->count(), kReceiverCommandCount);
 }
 
 TEST_F(MainFormTest, StopPutsTheFixTimeBackAndARestartCommandTheSearch) {
