@@ -147,7 +147,7 @@ TMainForm::TMainForm(SystemClock* clock) {
     status_ = std::make_unique<StatusTimer>(*clock, MainTrace());
     connection_ = std::make_unique<PortConnection>(
         static_cast<ConnectionWindow&>(*this), MainTrace(),
-        [this] { status_->ResetFixTimeClock(); }, [this] { commands_->CancelPendingSend(); });
+        [this] { status_->ConnectionStopped(); }, [this] { commands_->CancelPendingSend(); });
     SenderLinks links;
     links.port = [this] { return connection_->Port(); };
     links.fixSearchRestarted = [this] { status_->RestartFixSearch(); };

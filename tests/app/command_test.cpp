@@ -200,19 +200,19 @@ TEST_F(CommandSenderTest, RestartCommandStartsTheFixSearchOver) {
     ticks(1, 'V');
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
 
-    // The receiver still reports a fix: flag back on, clock stays at zero until
-    // six ticks without one.
+    // The receiver still reports its old fix: it is no fix of the new search,
+    // which counts every tick until an "A" follows a "V".
     ticks(94, 'V');
     ticks(1, 'A');
     sender.Send("16.$PXEMSLP*");
     EXPECT_FALSE(FixAcquired);
     ticks(1, 'A');
-    EXPECT_TRUE(FixAcquired);
-    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
-    ticks(6, 'V');
-    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
-    ticks(1, 'V');
+    EXPECT_FALSE(FixAcquired);
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
+    ticks(6, 'V');
+    ticks(1, 'A');
+    EXPECT_TRUE(FixAcquired);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:07");
 
     // Other commands leave the search alone, and so does a restart that is
     // refused before it goes out.
