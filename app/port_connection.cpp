@@ -46,7 +46,7 @@ void PortConnection::StopReceiveLoop() {
     // No waiting here: the loop ends after its cycle, and closing its port
     // makes that cycle's reads fail at once.
     if (receiveLoop_)
-        receiveLoop_->requestInterruption();
+        receiveLoop_->StopBeforePortCloses();
     receiveLoop_.clear();
 }
 
@@ -113,6 +113,9 @@ void PortConnection::Stop() {
                                          QStringLiteral("Quillmar Skyvane"));
         }
     }
+    // Nothing is received any more: the windows show no data and SAVE has
+    // nothing to write, as when a receiver goes away.
+    StoreBatch(nullptr, 0);
     stopped_();
     window_.SetShowTimerEnabled(false);
 }

@@ -62,7 +62,8 @@ public:
     // selected port; one that starts is written to Quillmar.aon. One that
     // fails after letting a port go empties the receiver state.
     void Start();
-    // FormClose and "stop": ends the connection and closes the main trace.
+    // FormClose and "stop": ends the connection, closes the main trace and
+    // empties the receiver state (the loop's cut-short last batch is dropped).
     void Stop();
     // A line-setting menu item was chosen: its code (the start value for a
     // caption the menu does not know) is used from the next start.

@@ -23,10 +23,12 @@
 #include "close_on_signal.h"
 #include "gps_thread.h"
 #include "main_trace.h"
+#include "navigation_form.h"
 #include "program_flags.h"
 #include "receiver_command_table.h"
 #include "receiver_state.h"
 #include "recording_notifier.h"
+#include "sentence_form.h"
 #include "stored_batch.h"
 #include "test_support.h"
 
@@ -707,6 +709,60 @@ TEST_F(MainFormTest, EnterInTheCommandBoxSendsATypedSentenceWhole) {
     EXPECT_EQ(port.Received("\r\n", 3000), "$PXEMQVR,N*37\r\n");
     EXPECT_EQ(box->currentText(), "$PXEMQVR,N*") << "the box keeps what was typed";
     EXPECT_EQ(box->count(), kReceiverCommandCount);
+}
+
+// One burst of a receiver with a 3D fix.
+std::string FixBurst() {
+    return FramedSentence("GPGGA,123519.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,") +
+           FramedSentence("GPGSA,A,3,04,05,09,12,,,,,,,,,2.5,1.3,2.1") +
+           FramedSentence("GPRMC,123519.00,A,4807.038,N,01131.000,E,022.4,084.4,230394,,");
+}
+
+QString NavigationText(QWidget* navigation) {
+    return navigation->findChild<QPlainTextEdit*>("GGAMemo")->toPlainText();
+}
+
+template <typename T> T* OpenWindow() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* view = qobject_cast<T*>(window); view != nullptr && view->isVisible())
+            return view;
+    return nullptr;
+}
+
+TEST_F(MainFormTest, StopLeavesNoFixOnScreenAndNothingToSave) {
+    PtyPort port(3);
+    form.FormShow();
+    TSentenceForm* sentence = OpenWindow<TSentenceForm>();
+    TNavigationForm* navigation = OpenWindow<TNavigationForm>();
+    ASSERT_TRUE(sentence && navigation);
+    ChooseItem(Find<QComboBox>("ComPortComboBox"), "COM_3");
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] {
+            port.Send(FixBurst());
+            QTest::qWait(300);
+            return sentence->SaveBitBtn1->isEnabled() &&
+                   NavigationText(navigation).contains("GPS Fix in 3D.");
+        },
+        10000));
+
+    port.Send("$"); // the head of the next burst, cut short by the stop
+    QTest::qWait(150);
+    QTest::mouseClick(Find<QToolButton>("StopComSpeedButton"), Qt::LeftButton);
+    EXPECT_FALSE(FixAcquired);
+    // The windows' next ticks show that nothing is received.
+    EXPECT_TRUE(ProcessEventsUntil(
+        [&] {
+            return !sentence->SaveBitBtn1->isEnabled() &&
+                   sentence->LogRichEdit->toPlainText().isEmpty() &&
+                   NavigationText(navigation).contains("GPS FIX no data");
+        },
+        3000))
+        << NavigationText(navigation).toStdString();
+    EXPECT_TRUE(WaitForReceiveLoops(5000));
+    QTest::qWait(1200); // and they stay so
+    EXPECT_FALSE(sentence->SaveBitBtn1->isEnabled());
+    EXPECT_TRUE(sentence->LogRichEdit->toPlainText().isEmpty());
+    EXPECT_EQ(TakeReceiverSnapshot().SentenceLines[0][0], '\0');
 }
 
 TEST_F(MainFormTest, StopPutsTheFixTimeBackAndARestartCommandTheSearch) {
