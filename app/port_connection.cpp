@@ -51,6 +51,7 @@ void PortConnection::StopReceiveLoop() {
 }
 
 void PortConnection::Start() {
+    ++startAttempts_;
     Ending();
     window_.SetGoEnabled(false);
     StopReceiveLoop();
@@ -70,6 +71,7 @@ void PortConnection::Start() {
     const int portIndex = window_.SelectedPortIndex();
     char portName[10] = {};
     int status = SetComPort_WIN(portIndex + 1, portName);
+    lastStartStatus_ = status;
     if (status != 0) {
         forgetReceiver();
         ShowStatusMessage(status);
@@ -78,6 +80,7 @@ void PortConnection::Start() {
     HANDLE opened = nullptr;
     status = InitRs232_WIN(portName, &opened, static_cast<unsigned>(codes_.baudRate),
                            codes_.dataBits, static_cast<unsigned>(codes_.parity), codes_.stopBits);
+    lastStartStatus_ = status;
     if (status != 0) {
         if (opened != nullptr && opened != INVALID_HANDLE_VALUE)
             Enter(ConnectionState::Refused, opened);

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -763,6 +764,69 @@ TEST_F(MainFormTest, StopLeavesNoFixOnScreenAndNothingToSave) {
     EXPECT_FALSE(sentence->SaveBitBtn1->isEnabled());
     EXPECT_TRUE(sentence->LogRichEdit->toPlainText().isEmpty());
     EXPECT_EQ(TakeReceiverSnapshot().SentenceLines[0][0], '\0');
+}
+
+TEST_F(MainFormTest, StatusLineNamesPortDeviceSettingsAndLinkState) {
+    QLabel* status = Find<QLabel>("LinkStatusLabel");
+    EXPECT_EQ(status->text(), "no port | 9600 bit/s 8N1 | stopped");
+    // Along the bottom, below the unchanged strip, all of it in the window.
+    form.grab();
+    const QRect bar = InForm(Find<QWidget>("LinkStatusBar"), form);
+    const QRect strip = InForm(Find<QWidget>("ComPortComboBox")->parentWidget(), form);
+    EXPECT_GT(bar.top(), strip.bottom());
+    EXPECT_TRUE(form.rect().contains(bar));
+    EXPECT_EQ(bar.bottom(), form.rect().bottom());
+    EXPECT_TRUE(status->isVisibleTo(&form));
+
+    QComboBox* ports = Find<QComboBox>("ComPortComboBox");
+    ChooseItem(ports, "COM_2");
+    EXPECT_EQ(status->text(), "COM_2 -> /nonexistent-quillmar/tty2 (missing) | 9600 bit/s 8N1 | "
+                              "start failed: QVX_COMPORT_INIT_ERR, the device could not be opened");
+
+    PtyPort port(3);
+    MenuItem(ToolsMenu(form, "Baud Rate"), "4800 bps")->trigger();
+    ChooseItem(ports, "COM_3");
+    const QString head = "COM_3 -> " + QString::fromStdString(fs::canonical("COM3").string()) +
+                         " | 4800 bit/s 8N1 | ";
+    EXPECT_EQ(status->text(), head + "no data for 0 s");
+    // The time of the batch is the PC's local time, as "Current Time" shows it.
+    clock.now.tv_sec = 1700000000 + 7;
+    std::tm local{};
+    localtime_r(&clock.now.tv_sec, &local);
+    const QString batchTime =
+        QString::asprintf("%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] {
+            port.Send(FixBurst());
+            QTest::qWait(200);
+            return status->text() == head + "receiving, last batch " + batchTime;
+        },
+        5000))
+        << status->text().toStdString();
+    // Silence: counted in whole seconds from the last batch, on each tick.
+    auto silentFor = [&] {
+        const QString text = status->text();
+        return text.startsWith(head + "no data for ") && text.endsWith(" s")
+                   ? text.mid(head.size() + 12).chopped(2).toInt()
+                   : -1;
+    };
+    ASSERT_TRUE(ProcessEventsUntil([&] { return silentFor() >= 2; }, 5000))
+        << status->text().toStdString();
+    const int silent = silentFor();
+    EXPECT_LE(silent, 4);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return silentFor() > silent; }, 3000))
+        << status->text().toStdString();
+
+    QTest::mouseClick(Find<QToolButton>("StopComSpeedButton"), Qt::LeftButton);
+    EXPECT_EQ(status->text(), head + "stopped");
+    // Stopped, the line shows what GO will use.
+    MenuItem(ToolsMenu(form, "Baud Rate"), "19200 bps")->trigger();
+    EXPECT_EQ(status->text(), "COM_3 -> " + QString::fromStdString(fs::canonical("COM3").string()) +
+                                  " | 19200 bit/s 8N1 | stopped");
+    QTest::keyClicks(ports->lineEdit(), "X");
+    EXPECT_EQ(status->text(),
+              "no port | 19200 bit/s 8N1 | start failed: QVX_COMPORT_NUMBER_ERR, no port of the "
+              "list is selected");
 }
 
 TEST_F(MainFormTest, StopPutsTheFixTimeBackAndARestartCommandTheSearch) {
