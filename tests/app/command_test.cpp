@@ -46,19 +46,13 @@ TEST(BuildCommand, DropsThePrefixAndFramesWithLowerCaseChecksum) {
 TEST(BuildCommand, ATypedSentenceGoesWholeAPrefixedOneWithoutItsPrefix) {
     // As the Help window shows them, typed with their "$".
     EXPECT_EQ(BuildCommand("$PXEMQVR,N*", false).frame, Framed("$PXEMQVR,N*"));
+    EXPECT_TRUE(BuildCommand("$PXEMSRT,W*", false).restartsFixSearch);
     EXPECT_EQ(BuildCommand("$PXEMSGS,02,-148,507,685*5C", false).frame,
               Framed("$PXEMSGS,02,-148,507,685*"));
-    const BuiltCommand typedRestart = BuildCommand("$PXEMSRT,W*", false);
-    EXPECT_EQ(typedRestart.frame, Framed("$PXEMSRT,W*"));
-    EXPECT_TRUE(typedRestart.restartsFixSearch);
-    // List items and generated commands keep their three-character skip,
-    // even where the fourth character is no "$".
+    // The three-character skip stays for everything else.
     EXPECT_EQ(BuildCommand("17.$PXEMQVR,N*", false).frame, Framed("$PXEMQVR,N*"));
-    EXPECT_EQ(BuildCommand("   $PXEMQVR,N*", false).frame, Framed("$PXEMQVR,N*"));
     EXPECT_EQ(BuildCommand("01.AB*", false).command, "AB*");
-    // A "$" alone is too short to frame; the restart still replaces anything.
     EXPECT_EQ(BuildCommand("$", false).problem, BuiltCommand::TooShort);
-    EXPECT_EQ(BuildCommand("$PXEMQVR,N*", true).frame, Framed("$PXEMSRT,W*"));
     EXPECT_EQ(BuildCommand("$" + std::string(78, 'P'), false).problem, BuiltCommand::TooLong);
 }
 

@@ -188,21 +188,6 @@ TEST_F(ConnectionTest, AStartThatFailsAfterLettingThePortGoEmptiesTheReceiverSta
     EXPECT_TRUE(ReceiverStateIsEmpty());
 }
 
-TEST_F(ConnectionTest, StopEmptiesTheReceiverStateAndTheLastCycleBringsNothingBack) {
-    ClearReceiverState();
-    PtyPort port(3);
-    StartOn(2);
-    ASSERT_TRUE(BurstArrives(port));
-    // The head of a burst: the loop may hold it when the stop closes the port.
-    port.Send("$");
-    QThread::msleep(150);
-    connection.Stop();
-    EXPECT_TRUE(ReceiverStateIsEmpty()) << "the last fix outlives the stop";
-    EXPECT_TRUE(WaitForReceiveLoops(5000));
-    EXPECT_TRUE(ReceiverStateIsEmpty()) << "the batch cut short by the close was stored";
-    EXPECT_EQ(stops, 1);
-}
-
 TEST_F(ConnectionTest, AFailedCloseKeepsThePortForTheNextStopOrStart) {
     PtyPort first(3);
     StartOn(2);
