@@ -542,8 +542,11 @@ void TMainForm::LinkStopped() {
 
 void TMainForm::ShowLinkStatus() {
     const QString text = QString::fromStdString(LinkStatusText(link_));
-    if (LinkStatusLabel->text() != text)
+    if (LinkStatusLabel->text() != text) {
         LinkStatusLabel->setText(text);
+        // Whole, for a window too narrow for the line.
+        LinkStatusLabel->setToolTip(text);
+    }
 }
 
 void TMainForm::SentenceSpeedButtonClick() {
