@@ -4,15 +4,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cstdio>
+#include <ctime>
 #include <exception>
 
 #include "batch_ticker.h"
@@ -21,6 +25,7 @@
 #include "port_name.h"
 #include "program_flags.h"
 #include "receiver_command_table.h"
+#include "receiver_state.h"
 #include "tool_glyphs.h"
 #include "views.h"
 
@@ -142,12 +147,14 @@ TMainForm::TMainForm(SystemClock* clock) {
         realClock_ = std::make_unique<RealSystemClock>();
         clock = realClock_.get();
     }
+    clock_ = clock;
+    linkClock_.start();
     // The units know nothing of each other; what one needs of another goes
     // through the hooks given here.
     status_ = std::make_unique<StatusTimer>(*clock, MainTrace());
     connection_ = std::make_unique<PortConnection>(
         static_cast<ConnectionWindow&>(*this), MainTrace(),
-        [this] { status_->ResetFixTimeClock(); }, [this] { commands_->CancelPendingSend(); });
+        [this] { status_->ConnectionStopped(); }, [this] { commands_->CancelPendingSend(); });
     SenderLinks links;
     links.port = [this] { return connection_->Port(); };
     links.fixSearchRestarted = [this] { status_->RestartFixSearch(); };
@@ -173,11 +180,23 @@ TMainForm::TMainForm(SystemClock* clock) {
     layout->addWidget(strip);
     // A document-frame window that never gets a document.
     layout->addWidget(new QMdiArea(central), 1);
+    // The link's state along the bottom edge, where the view windows, which
+    // open over the area below the control strip, leave it in sight.
+    auto* statusBar = new QStatusBar(central);
+    statusBar->setObjectName(QStringLiteral("LinkStatusBar"));
+    statusBar->setSizeGripEnabled(false);
+    LinkStatusLabel = new QLabel(statusBar);
+    LinkStatusLabel->setObjectName(QStringLiteral("LinkStatusLabel"));
+    statusBar->addWidget(LinkStatusLabel, 1);
+    layout->addWidget(statusBar);
     setCentralWidget(central);
     BuildMenus();
 
     connect(commands_.get(), &CommandSender::SendEnabledChanged, SendBitBtn,
             &QPushButton::setEnabled);
+
+    link_.settings = LineSettingsText(connection_->Codes());
+    ShowLinkStatus();
 
     resize(1024, 740);
     if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -328,6 +347,11 @@ void TMainForm::BuildControlStrip(QWidget* strip) {
     SetBoxItems(Cmd_ComboBox, commands, QStringLiteral("02.$PXEMSNM,0119,01*"));
     connect(Cmd_ComboBox, &QComboBox::activated, this, &TMainForm::Cmd_ComboBoxChange);
     connect(Cmd_ComboBox->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::Cmd_ComboBoxChange);
+    // Enter in the command box is SEND, and like SEND waits out a two-step send.
+    connect(Cmd_ComboBox->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        if (SendBitBtn->isEnabled())
+            SendBitBtnClick();
+    });
 
     MakeEdit(strip, "Edit2", 792, 64, 56, "Altitude", true);
     AltitudeEdit = MakeEdit(strip, "AltitudeEdit", 848, 64, 65, "100", false);
@@ -407,6 +431,11 @@ void TMainForm::LineMenuClick(LineMenu menu, QAction* item) {
             action->setChecked(false);
         item->setChecked(true);
         connection_->ChooseLineItem(menu, item->text().toStdString());
+        // Stopped, the line shows what the next start will use.
+        if (link_.state == LinkState::Stopped) {
+            link_.settings = LineSettingsText(connection_->Codes());
+            ShowLinkStatus();
+        }
     } catch (const std::exception&) {
         CurrentNotifier().ShowMessage(QStringLiteral("Exception handling error."));
     }
@@ -432,7 +461,12 @@ void TMainForm::FormShow() {
     HelpBitBtnClick();
     RoadmapSpeedButtonClick();
     SatelliteSpeedButtonClick();
+    const unsigned starts = connection_->StartAttempts();
     connection_->LoadSettings();
+    if (connection_->StartAttempts() != starts)
+        LinkStarted();
+    else
+        LinkStopped(); // the marked line settings
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -442,6 +476,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::FormClose() {
     connection_->Stop();
+    LinkStopped();
     // The views go with the main window; each closes its own files.
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this && window->isVisible() && qobject_cast<QMenu*>(window) == nullptr)
@@ -450,7 +485,68 @@ void TMainForm::FormClose() {
 }
 
 void TMainForm::ShowTimerTimer() {
-    status_->Tick(*this);
+    uint64_t batch = 0;
+    const ReceiverState snapshot = TakeReceiverSnapshot(&batch);
+    status_->Tick(snapshot, *this);
+
+    if (batch != seenBatch_) {
+        seenBatch_ = batch;
+        bool data = false;
+        for (const auto& line : snapshot.SentenceLines)
+            data = data || line[0] != '\0';
+        if (data) {
+            const std::time_t seconds = clock_->Now().tv_sec;
+            std::tm local{};
+            localtime_r(&seconds, &local);
+            char text[16];
+            std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min,
+                          local.tm_sec);
+            dataWatch_.DataArrived(LinkNow(), text);
+        }
+    }
+    // Only a running link moves between these two; other states are set by
+    // whoever knows of them (a start, a stop, a receiver that went away).
+    if (link_.state == LinkState::Receiving || link_.state == LinkState::NoData) {
+        dataWatch_.Describe(LinkNow(), link_);
+        ShowLinkStatus();
+    }
+}
+
+double TMainForm::LinkNow() const {
+    return static_cast<double>(linkClock_.elapsed()) / 1000.0;
+}
+
+void TMainForm::LinkStarted() {
+    const int index = ComPortComboBox->currentIndex();
+    link_.port = index >= 0 ? ComPortComboBox->itemText(index).toStdString() : std::string();
+    link_.device = index >= 0 ? portavel::PortDeviceDescription(index + 1) : std::string();
+    link_.settings = LineSettingsText(connection_->Codes());
+    const int status = connection_->LastStartStatus();
+    if (status != 0) {
+        link_.state = LinkState::StartFailed;
+        link_.failure = StartFailureText(status);
+    } else {
+        // What was stored before this start is not this receiver's data.
+        TakeReceiverSnapshot(&seenBatch_);
+        dataWatch_.Started(LinkNow());
+        dataWatch_.Describe(LinkNow(), link_);
+    }
+    ShowLinkStatus();
+}
+
+void TMainForm::LinkStopped() {
+    link_.state = LinkState::Stopped;
+    link_.settings = LineSettingsText(connection_->Codes());
+    ShowLinkStatus();
+}
+
+void TMainForm::ShowLinkStatus() {
+    const QString text = QString::fromStdString(LinkStatusText(link_));
+    if (LinkStatusLabel->text() != text) {
+        LinkStatusLabel->setText(text);
+        // Whole, for a window too narrow for the line.
+        LinkStatusLabel->setToolTip(text);
+    }
 }
 
 void TMainForm::SentenceSpeedButtonClick() {
@@ -477,6 +573,7 @@ void TMainForm::HelpAbout() {
 
 void TMainForm::ComPortComboBoxChange() {
     connection_->Start();
+    LinkStarted();
 }
 
 void TMainForm::PortTextEdited(const QString& text) {
@@ -495,10 +592,12 @@ void TMainForm::PortTextEdited(const QString& text) {
 void TMainForm::StopComSpeedButtonClick() {
     StartComSpeedButton->setEnabled(true);
     connection_->Stop();
+    LinkStopped();
 }
 
 void TMainForm::StartComSpeedButtonClick() {
     connection_->Start();
+    LinkStarted();
 }
 
 void TMainForm::SetUTCTimeSpeedButtonClick() {

@@ -3,9 +3,12 @@
 // status timer, receiver commands, location cascade).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <cstdint>
 #include <memory>
 
+#include "link_status.h"
 #include "location_cascade.h"
 #include "port_connection.h"
 #include "receiver_commands.h"
@@ -13,6 +16,7 @@
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -73,6 +77,13 @@ private:
     void CityComboBoxChange();
     void Cmd_ComboBoxChange();
 
+    // The status line: what a start or stop did, and the text for `link_`.
+    void LinkStarted();
+    void LinkStopped();
+    void ShowLinkStatus();
+    // Seconds on the status line's monotonic clock.
+    double LinkNow() const;
+
     // ConnectionWindow
     int SelectedPortIndex() const override;
     void SelectPortIndex(int index) override;
@@ -90,11 +101,18 @@ private:
     void SetCommandText(const std::string& text) override;
 
     std::unique_ptr<RealSystemClock> realClock_;
+    SystemClock* clock_ = nullptr;
     std::unique_ptr<StatusTimer> status_;
     std::unique_ptr<PortConnection> connection_;
     std::unique_ptr<CommandSender> commands_;
     std::unique_ptr<LocationCascade> cascade_;
     bool formShown_ = false;
+
+    LinkFacts link_;
+    DataWatch dataWatch_;
+    QElapsedTimer linkClock_;
+    // The newest batch the status line has looked at.
+    uint64_t seenBatch_ = 0;
 
     QToolButton* StopComSpeedButton = nullptr;
     QToolButton* StartComSpeedButton = nullptr;
@@ -110,5 +128,6 @@ private:
     QComboBox* Cmd_ComboBox = nullptr;
     QLineEdit* AltitudeEdit = nullptr;
     QPushButton* SendBitBtn = nullptr;
+    QLabel* LinkStatusLabel = nullptr;
     QMenu* lineMenus_[4] = {};
 };

@@ -46,11 +46,12 @@ void PortConnection::StopReceiveLoop() {
     // No waiting here: the loop ends after its cycle, and closing its port
     // makes that cycle's reads fail at once.
     if (receiveLoop_)
-        receiveLoop_->requestInterruption();
+        receiveLoop_->StopBeforePortCloses();
     receiveLoop_.clear();
 }
 
 void PortConnection::Start() {
+    ++startAttempts_;
     Ending();
     window_.SetGoEnabled(false);
     StopReceiveLoop();
@@ -70,6 +71,7 @@ void PortConnection::Start() {
     const int portIndex = window_.SelectedPortIndex();
     char portName[10] = {};
     int status = SetComPort_WIN(portIndex + 1, portName);
+    lastStartStatus_ = status;
     if (status != 0) {
         forgetReceiver();
         ShowStatusMessage(status);
@@ -78,6 +80,7 @@ void PortConnection::Start() {
     HANDLE opened = nullptr;
     status = InitRs232_WIN(portName, &opened, static_cast<unsigned>(codes_.baudRate),
                            codes_.dataBits, static_cast<unsigned>(codes_.parity), codes_.stopBits);
+    lastStartStatus_ = status;
     if (status != 0) {
         if (opened != nullptr && opened != INVALID_HANDLE_VALUE)
             Enter(ConnectionState::Refused, opened);
@@ -113,6 +116,9 @@ void PortConnection::Stop() {
                                          QStringLiteral("Quillmar Skyvane"));
         }
     }
+    // Nothing is received any more: the windows show no data and SAVE has
+    // nothing to write, as when a receiver goes away.
+    StoreBatch(nullptr, 0);
     stopped_();
     window_.SetShowTimerEnabled(false);
 }

@@ -62,7 +62,8 @@ public:
     // selected port; one that starts is written to Quillmar.aon. One that
     // fails after letting a port go empties the receiver state.
     void Start();
-    // FormClose and "stop": ends the connection and closes the main trace.
+    // FormClose and "stop": ends the connection, closes the main trace and
+    // empties the receiver state (the loop's cut-short last batch is dropped).
     void Stop();
     // A line-setting menu item was chosen: its code (the start value for a
     // caption the menu does not know) is used from the next start.
@@ -74,6 +75,13 @@ public:
 
     // The port held, null in Idle: where SEND writes.
     HANDLE Port() const { return handle_; }
+    // Starts tried so far, and the status of the last: 0 when it started,
+    // else why it did not.
+    unsigned StartAttempts() const { return startAttempts_; }
+    int LastStartStatus() const { return lastStartStatus_; }
+    // The codes the next start uses (and the last one used, unless a menu
+    // item was chosen since).
+    const LineCodes& Codes() const { return codes_; }
 
 private:
     // The one place the state changes; the handle changes with it.
@@ -90,6 +98,8 @@ private:
     ConnectionState state_ = ConnectionState::Idle;
     HANDLE handle_ = nullptr;
     LineCodes codes_; // always codes the serial library knows
+    unsigned startAttempts_ = 0;
+    int lastStartStatus_ = 0;
     // Cleared as soon as the loop was asked to stop; the loop frees itself.
     QPointer<TavrelGpsThread> receiveLoop_;
 };

@@ -30,7 +30,11 @@ unsigned char Checksum(const std::string& command) {
 
 BuiltCommand BuildCommand(std::string_view boxText, bool restartBeforeSend) {
     BuiltCommand built;
-    std::string_view command = boxText.size() > 3 ? boxText.substr(3) : std::string_view();
+    // A typed sentence has no list number in front of it: it goes whole.
+    // Anything else carries a three-character prefix ("NN." or three spaces).
+    std::string_view command = boxText;
+    if (!StartsWith(boxText, "$"))
+        command = boxText.size() > 3 ? boxText.substr(3) : std::string_view();
     if (restartBeforeSend)
         command = kWarmRestartCommand;
 

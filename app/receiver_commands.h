@@ -28,9 +28,11 @@ struct BuiltCommand {
     bool restartsFixSearch = false;
 };
 
-// Frames the command box text: drops its first three characters (or sends
-// the warm restart instead), drops a stored "*hh" checksum, and appends the
-// checksum of the characters between "$" and "*".
+// Frames the command box text: drops its first three characters, the prefix
+// of a list item or generated command, unless the text starts with "$" (a
+// sentence the user typed); or sends the warm restart instead. Then drops a
+// stored "*hh" checksum and appends the checksum of the characters between
+// "$" and "*".
 BuiltCommand BuildCommand(std::string_view boxText, bool restartBeforeSend);
 
 // What the user is told when a command cannot be framed.

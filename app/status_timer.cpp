@@ -12,6 +12,9 @@ namespace {
 
 // Ticks of "V" tolerated after a fix before the search starts over.
 constexpr uint32_t kLostFixTolerance = 5;
+// The batches of the first two ticks after a restart command may still carry
+// the fix from before it: the receiver answers the command within its cycle.
+constexpr uint32_t kFirstTrustedRestartTick = 3;
 
 const QColor kRed(255, 0, 0);
 const QColor kGrey(128, 128, 128);
@@ -87,7 +90,33 @@ void StatusTimer::Tick(const ReceiverState& snapshot, StatusDisplay& display) {
     localtime_r(&seconds, &local);
     display.ShowCurrentTime("Current Time : " + CurrentTimeText(local));
 
-    switch (SlotChar(snapshot.Rmc.Status)) {
+    // A search begun by a restart command counts every tick; the usual fix
+    // states take over once it has ended.
+    const char status = SlotChar(snapshot.Rmc.Status);
+    if (!restartSearch_ || !RestartSearchTick(status))
+        FollowFixStatus(status, snapshot);
+
+    display.ShowFixTime(FixTimeText(fixTimeClock_));
+
+    if (trace_.switchOn())
+        trace_.Timing("Finish Main Timer", WindowTimerStamp());
+}
+
+void StatusTimer::AdvanceFixTimeClock() {
+    if (++fixTimeClock_.Seconds > 59) {
+        fixTimeClock_.Minutes++;
+        fixTimeClock_.Seconds = 0;
+    }
+    if (fixTimeClock_.Minutes > 59) {
+        fixTimeClock_.Hours++;
+        fixTimeClock_.Minutes = 0;
+    }
+    if (fixTimeClock_.Hours == 24)
+        fixTimeClock_.Hours = 0;
+}
+
+void StatusTimer::FollowFixStatus(char status, const ReceiverState& snapshot) {
+    switch (status) {
     case 'V':
         if (!FixAcquired) {
             lostFixTicks_ = 0;
@@ -109,29 +138,34 @@ void StatusTimer::Tick(const ReceiverState& snapshot, StatusDisplay& display) {
         FixAcquired = false;
         break;
     }
-
-    display.ShowFixTime(FixTimeText(fixTimeClock_));
-
-    if (trace_.switchOn())
-        trace_.Timing("Finish Main Timer", WindowTimerStamp());
 }
 
-void StatusTimer::AdvanceFixTimeClock() {
-    if (++fixTimeClock_.Seconds > 59) {
-        fixTimeClock_.Minutes++;
-        fixTimeClock_.Seconds = 0;
+bool StatusTimer::RestartSearchTick(char status) {
+    if (restartTicks_ < kFirstTrustedRestartTick)
+        ++restartTicks_;
+    if (status == 'A' && (voidSinceRestart_ || restartTicks_ >= kFirstTrustedRestartTick)) {
+        restartSearch_ = false;
+        return false;
     }
-    if (fixTimeClock_.Minutes > 59) {
-        fixTimeClock_.Hours++;
-        fixTimeClock_.Minutes = 0;
-    }
-    if (fixTimeClock_.Hours == 24)
-        fixTimeClock_.Hours = 0;
+    voidSinceRestart_ = voidSinceRestart_ || status == 'V';
+    lostFixTicks_ = 0;
+    AdvanceFixTimeClock();
+    return true;
 }
 
 void StatusTimer::RestartFixSearch() {
-    ResetFixTimeClock();
+    fixTimeClock_ = {};
     FixAcquired = false;
+    restartSearch_ = true;
+    restartTicks_ = 0;
+    voidSinceRestart_ = false;
+}
+
+void StatusTimer::ConnectionStopped() {
+    fixTimeClock_ = {};
+    FixAcquired = false;
+    lostFixTicks_ = 0;
+    restartSearch_ = false;
 }
 
 ToggleLook StatusTimer::ToggleClockSetting() {

@@ -67,14 +67,22 @@ public:
     // "S": a beep on every tick with a fix, or not.
     ToggleLook ToggleSound();
 
-    // The connection ended: the clock goes back to 00:00:00.
-    void ResetFixTimeClock() { fixTimeClock_ = {}; }
+    // The connection ended: the clock goes back to 00:00:00, and the fix of a
+    // receiver that is no longer heard is given up.
+    void ConnectionStopped();
     // A restart or sleep command went out: the clock goes back and the
-    // search starts over.
+    // search starts over. Every tick from here counts, a fix included, until
+    // an "A" that cannot be left over from before the command: one after a
+    // "V", or one from the third tick on.
     void RestartFixSearch();
 
 private:
     void AdvanceFixTimeClock();
+    // The fix states: searching, fixed, losing.
+    void FollowFixStatus(char status, const ReceiverState& snapshot);
+    // One tick of the search that a restart or sleep command began; false
+    // once the fix is in and the tick belongs to the usual fix states.
+    bool RestartSearchTick(char status);
     void SetPcClock(const char (&utcTime)[11]);
 
     SystemClock& clock_;
@@ -82,6 +90,11 @@ private:
     FixTimeClockValue fixTimeClock_;
     // Ticks without a fix since the last one.
     uint32_t lostFixTicks_ = 0;
+    // The search after a restart or sleep command: whether it runs, its
+    // ticks so far, and whether the receiver has reported "V" since.
+    bool restartSearch_ = false;
+    uint32_t restartTicks_ = 0;
+    bool voidSinceRestart_ = false;
     int setUtcTimeTag_ = 0; // "Time"
     int soundTag_ = 0;      // "S"
 };

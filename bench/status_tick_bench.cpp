@@ -1,9 +1,14 @@
 // The cost of one status tick (ShowTimerTimer), the main window's once-a-second work.
 #include <QApplication>
+#include <QComboBox>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <pty.h>
+#include <unistd.h>
 
+#include "gps_thread.h"
 #include "main_form.h"
 #include "program_flags.h"
 #include "receiver_state.h"
@@ -58,6 +63,41 @@ void BM_MainFormTick(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MainFormTick)->Unit(benchmark::kMicrosecond);
+
+// The same with a started link, so each tick also updates the status line
+// ("no data for N s": nothing is sent on the pty). In a temporary working
+// directory whose COM1 leads to a pseudo-terminal.
+void BM_MainFormTickWithLink(benchmark::State& state) {
+    char folder[] = "/tmp/quillmar-tick-XXXXXX";
+    char pty[256] = {};
+    int master = -1, slave = -1;
+    if (mkdtemp(folder) == nullptr || openpty(&master, &slave, pty, nullptr, nullptr) != 0) {
+        state.SkipWithError("no temporary folder or pseudo-terminal");
+        return;
+    }
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    std::filesystem::create_symlink(pty, "COM1");
+    FillSearchingState();
+    ReadOnlyClock clock;
+    {
+        TMainForm form(&clock);
+        auto* ports = form.findChild<QComboBox*>(QStringLiteral("ComPortComboBox"));
+        ports->setCurrentIndex(0);
+        emit ports->activated(0);
+        for (auto _ : state) {
+            form.ShowTimerTimer();
+            QCoreApplication::processEvents();
+        }
+        form.FormClose();
+    }
+    WaitForReceiveLoops(5000);
+    ::close(master);
+    ::close(slave);
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_MainFormTickWithLink)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -110,6 +110,12 @@ TavrelGpsThread::TavrelGpsThread(HANDLE port) : port_(port) {
 
 TavrelGpsThread::~TavrelGpsThread() = default;
 
+void TavrelGpsThread::StopBeforePortCloses() {
+    std::lock_guard<std::mutex> store(storeMutex_);
+    portClosing_ = true;
+    requestInterruption();
+}
+
 void TavrelGpsThread::run() {
     {
         std::lock_guard<std::mutex> loop(g_loopMutex);
@@ -156,7 +162,15 @@ void TavrelGpsThread::Cycle() {
     g_threadTrace.Line("Com_SR_Buf.ReceiveLength = %d\r\n",
                        static_cast<int>(Com_SR_Buf.ReceiveLength));
 
-    const uint64_t batch = StoreBatch(Com_SR_Buf.ReceiveBuffer, Com_SR_Buf.ReceiveLength);
+    uint64_t batch = 0;
+    {
+        std::lock_guard<std::mutex> store(storeMutex_);
+        // What came before the close is a fragment ("$" alone, say): it would
+        // stand in the state as the receiver's last word.
+        if (portClosing_)
+            return;
+        batch = StoreBatch(Com_SR_Buf.ReceiveBuffer, Com_SR_Buf.ReceiveLength);
+    }
     emit BatchSignal::Instance().Stored(batch);
     double elapsed = 0.0;
     if (g_threadTrace.active()) {

@@ -4,6 +4,7 @@
 
 #include <QThread>
 #include <cstdint>
+#include <mutex>
 
 #include "portavel.h"
 
@@ -32,12 +33,20 @@ public:
     explicit TavrelGpsThread(HANDLE port);
     ~TavrelGpsThread() override;
 
+    // Its port is about to be closed: the loop ends after its current cycle,
+    // whose batch the close cuts short, and stores no batch any more. Once
+    // this returns, whatever the caller puts in the state stays there.
+    void StopBeforePortCloses();
+
 protected:
     void run() override;
 
 private:
     void Cycle();
     HANDLE port_;
+    // Guards the decision to store against StopBeforePortCloses.
+    std::mutex storeMutex_;
+    bool portClosing_ = false;
 };
 
 // Waits until no receive loop runs any more; false when timeoutMs passed first.

@@ -43,6 +43,19 @@ TEST(BuildCommand, DropsThePrefixAndFramesWithLowerCaseChecksum) {
     EXPECT_FALSE(BuildCommand("xx.$pxemsrt,C*", false).restartsFixSearch) << "case-sensitive";
 }
 
+TEST(BuildCommand, ATypedSentenceGoesWholeAPrefixedOneWithoutItsPrefix) {
+    // As the Help window shows them, typed with their "$".
+    EXPECT_EQ(BuildCommand("$PXEMQVR,N*", false).frame, Framed("$PXEMQVR,N*"));
+    EXPECT_TRUE(BuildCommand("$PXEMSRT,W*", false).restartsFixSearch);
+    EXPECT_EQ(BuildCommand("$PXEMSGS,02,-148,507,685*5C", false).frame,
+              Framed("$PXEMSGS,02,-148,507,685*"));
+    // The three-character skip stays for everything else.
+    EXPECT_EQ(BuildCommand("17.$PXEMQVR,N*", false).frame, Framed("$PXEMQVR,N*"));
+    EXPECT_EQ(BuildCommand("01.AB*", false).command, "AB*");
+    EXPECT_EQ(BuildCommand("$", false).problem, BuiltCommand::TooShort);
+    EXPECT_EQ(BuildCommand("$" + std::string(78, 'P'), false).problem, BuiltCommand::TooLong);
+}
+
 TEST(BuildCommand, PendingRestartSendsTheWarmRestartInstead) {
     const BuiltCommand built = BuildCommand("   $PXEMSTR,SSIP,0.642,0.053,100,-1*", true);
     EXPECT_EQ(built.frame, Framed("$PXEMSRT,W*"));
@@ -181,19 +194,19 @@ TEST_F(CommandSenderTest, RestartCommandStartsTheFixSearchOver) {
     ticks(1, 'V');
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
 
-    // The receiver still reports a fix: flag back on, clock stays at zero until
-    // six ticks without one.
+    // The receiver still reports its old fix: it is no fix of the new search,
+    // which counts every tick until an "A" follows a "V".
     ticks(94, 'V');
     ticks(1, 'A');
     sender.Send("16.$PXEMSLP*");
     EXPECT_FALSE(FixAcquired);
     ticks(1, 'A');
-    EXPECT_TRUE(FixAcquired);
-    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
-    ticks(6, 'V');
-    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
-    ticks(1, 'V');
+    EXPECT_FALSE(FixAcquired);
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
+    ticks(6, 'V');
+    ticks(1, 'A');
+    EXPECT_TRUE(FixAcquired);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:07");
 
     // Other commands leave the search alone, and so does a restart that is
     // refused before it goes out.

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,10 +24,12 @@
 #include "close_on_signal.h"
 #include "gps_thread.h"
 #include "main_trace.h"
+#include "navigation_form.h"
 #include "program_flags.h"
 #include "receiver_command_table.h"
 #include "receiver_state.h"
 #include "recording_notifier.h"
+#include "sentence_form.h"
 #include "stored_batch.h"
 #include "test_support.h"
 
@@ -684,6 +687,109 @@ TEST_F(MainFormTest, PortChangeFailedStartStopAndCloseCancelTheSecondStepOfASend
     for (PtyPort* port : {&first, &second})
         EXPECT_EQ(port->Received(std::string(1, '\0'), 50).find("$PXEMSTR"), std::string::npos)
             << "a place went out without its pause";
+}
+
+TEST_F(MainFormTest, EnterInTheCommandBoxSendsATypedSentenceWhole) {
+    PtyPort port(3);
+    ChooseItem(Find<QComboBox>("ComPortComboBox"), "COM_3");
+    // Keys go to the box, which hands them to its edit, as the keyboard's do.
+    QComboBox* box = Find<QComboBox>("Cmd_ComboBox");
+    box->lineEdit()->clear();
+    QTest::keyClicks(box, "$PXEMQVR,N*");
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(port.Received("\r\n", 3000), "$PXEMQVR,N*37\r\n");
+    EXPECT_EQ(box->currentText(), "$PXEMQVR,N*") << "the box keeps what was typed";
+}
+
+// One burst of a receiver with a 3D fix.
+std::string FixBurst() {
+    return FramedSentence("GPGGA,123519.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,") +
+           FramedSentence("GPGSA,A,3,04,05,09,12,,,,,,,,,2.5,1.3,2.1") +
+           FramedSentence("GPRMC,123519.00,A,4807.038,N,01131.000,E,022.4,084.4,230394,,");
+}
+
+TEST_F(MainFormTest, StopLeavesNoFixOnScreenAndNothingToSave) {
+    PtyPort port(3);
+    form.FormShow();
+    TSentenceForm* sentence = nullptr;
+    QWidget* navigation = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* form = qobject_cast<TSentenceForm*>(window); form && form->isVisible())
+            sentence = form;
+        if (qobject_cast<TNavigationForm*>(window) && window->isVisible())
+            navigation = window;
+    }
+    ASSERT_TRUE(sentence && navigation);
+    auto shows = [navigation](const char* text) {
+        return navigation->findChild<QPlainTextEdit*>("GGAMemo")->toPlainText().contains(text);
+    };
+    ChooseItem(Find<QComboBox>("ComPortComboBox"), "COM_3");
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] {
+            port.Send(FixBurst());
+            QTest::qWait(300);
+            return sentence->SaveBitBtn1->isEnabled() && shows("GPS Fix in 3D.");
+        },
+        10000));
+
+    port.Send("$"); // the head of the next burst, cut short by the stop
+    QTest::qWait(150);
+    QTest::mouseClick(Find<QToolButton>("StopComSpeedButton"), Qt::LeftButton);
+    EXPECT_FALSE(FixAcquired);
+    EXPECT_TRUE(WaitForReceiveLoops(5000));
+    // The windows' next ticks show that nothing is received.
+    EXPECT_TRUE(ProcessEventsUntil(
+        [&] {
+            return !sentence->SaveBitBtn1->isEnabled() && shows("GPS FIX no data") &&
+                   sentence->LogRichEdit->toPlainText().isEmpty();
+        },
+        3000));
+}
+
+TEST_F(MainFormTest, StatusLineNamesPortDeviceSettingsAndLinkState) {
+    QLabel* status = Find<QLabel>("LinkStatusLabel");
+    EXPECT_EQ(status->text(), "no port | 9600 bit/s 8N1 | stopped");
+    // Along the bottom, below the strip whose controls stay where they were.
+    form.grab();
+    const QRect bar = InForm(Find<QWidget>("LinkStatusBar"), form);
+    EXPECT_GT(bar.top(), InForm(Find<QWidget>("ComPortComboBox")->parentWidget(), form).bottom());
+    EXPECT_EQ(bar.bottom(), form.rect().bottom());
+
+    QComboBox* ports = Find<QComboBox>("ComPortComboBox");
+    ChooseItem(ports, "COM_2");
+    EXPECT_EQ(status->text(), "COM_2 -> /nonexistent-quillmar/tty2 (missing) | 9600 bit/s 8N1 | "
+                              "start failed: QVX_COMPORT_INIT_ERR, the device could not be opened");
+
+    PtyPort port(3);
+    MenuItem(ToolsMenu(form, "Baud Rate"), "4800 bps")->trigger();
+    ChooseItem(ports, "COM_3");
+    const QString head = "COM_3 -> " + QString::fromStdString(fs::canonical("COM3").string()) +
+                         " | 4800 bit/s 8N1 | ";
+    EXPECT_EQ(status->text(), head + "no data for 0 s");
+    // The batch's time is the PC's local time, as "Current Time" shows it.
+    std::tm local{};
+    localtime_r(&clock.now.tv_sec, &local);
+    const QString received = head + QString::asprintf("receiving, last batch %02d:%02d:%02d",
+                                                      local.tm_hour, local.tm_min, local.tm_sec);
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] {
+            port.Send(FixBurst());
+            QTest::qWait(200);
+            return status->text() == received;
+        },
+        5000))
+        << status->text().toStdString();
+    // Silence shows in whole seconds from the last batch (ticks may skip one).
+    EXPECT_TRUE(ProcessEventsUntil(
+        [&] {
+            return status->text() == head + "no data for 2 s" ||
+                   status->text() == head + "no data for 3 s";
+        },
+        5000))
+        << status->text().toStdString();
+
+    QTest::mouseClick(Find<QToolButton>("StopComSpeedButton"), Qt::LeftButton);
+    EXPECT_EQ(status->text(), head + "stopped");
 }
 
 TEST_F(MainFormTest, StopPutsTheFixTimeBackAndARestartCommandTheSearch) {

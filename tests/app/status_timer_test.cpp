@@ -81,18 +81,49 @@ TEST_F(StatusTimerTest, ClockCarriesIntoMinutesAndHoursAndWrapsAtADay) {
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
 }
 
-TEST_F(StatusTimerTest, AStopResetsTheClockARestartAlsoTheSearch) {
+TEST_F(StatusTimerTest, AStopResetsTheClockAndGivesTheFixUp) {
     Ticks(95, 'V');
     Tick('A');
-    timer.ResetFixTimeClock();
+    timer.ConnectionStopped();
+    EXPECT_FALSE(FixAcquired) << "no receiver is heard after a stop";
     Tick('A');
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
-    EXPECT_TRUE(FixAcquired) << "a stop leaves the fix alone";
+    EXPECT_TRUE(FixAcquired);
 
+    // A stop ends a restart's search too: an "A" after it is a fix at once.
     timer.RestartFixSearch();
     EXPECT_FALSE(FixAcquired);
     Tick('V'); // no tolerance for a fix that was given up
     EXPECT_EQ(display.fixTime, "Fix Time : 00:00:01");
+    timer.ConnectionStopped();
+    Tick('A');
+    EXPECT_TRUE(FixAcquired);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:00");
+}
+
+// The first batches after a restart command may still carry the fix from
+// before it; the clock counts from the command until a fix that cannot be.
+TEST_F(StatusTimerTest, AfterARestartEveryTickCountsUntilAFreshFix) {
+    Ticks(20, 'V');
+    Tick('A');
+    timer.ToggleSound();
+    // A warm restart: the old "A", five "V", then the new fix.
+    timer.RestartFixSearch();
+    Tick('A');
+    EXPECT_FALSE(FixAcquired) << "the fix from before the command";
+    Ticks(5, 'V');
+    Tick('A');
+    EXPECT_TRUE(FixAcquired);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:06");
+    EXPECT_EQ(notifier.beeps.size(), 1u) << "a beep for the fresh fix only";
+
+    // A hot restart that keeps its fix: the third tick's "A" is taken.
+    timer.RestartFixSearch();
+    Ticks(3, 'A');
+    EXPECT_TRUE(FixAcquired);
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:02");
+    Ticks(10, 'A');
+    EXPECT_EQ(display.fixTime, "Fix Time : 00:00:02");
 }
 
 TEST_F(StatusTimerTest, NoRmcInTheBatchIsNeitherFixNorSearch) {

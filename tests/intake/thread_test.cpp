@@ -591,6 +591,35 @@ TEST_F(ReceiveThread, SlowLineBurstIsReadInOneBulkReadAsBefore) {
     EXPECT_LT(reads[1], 0.3);
 }
 
+// "stop" closes the port under a loop that already has the first byte of a
+// burst: that byte alone must not become the receiver's last batch, nor may
+// anything the loop read before the close land after the caller's own store.
+TEST_F(ReceiveThread, BatchCutShortByTheCloseOfItsPortIsNotStored) {
+    const std::string burst = NmeaBurst(41);
+    StoreBatch(reinterpret_cast<const unsigned char*>(burst.data()),
+               static_cast<uint32_t>(burst.size()));
+    uint64_t before = 0;
+    TakeReceiverSnapshot(&before);
+
+    TavrelGpsThread* thread = Start();
+    std::this_thread::sleep_for(milliseconds(100));
+    WriteAllTo(pty.master(), "$"); // the loop takes it, then sleeps 500 ms
+    std::this_thread::sleep_for(milliseconds(150));
+    const auto stopped = Clock::now();
+    thread->StopBeforePortCloses();
+    RsClose_WIN(handles.back());
+    handles.pop_back();
+    ClearState(); // what the stop leaves: nothing received
+    ASSERT_TRUE(WaitForReceiveLoops(5000));
+    // No pacing for a cycle whose batch is dropped: the next loop may start.
+    EXPECT_LT(SecondsSince(stopped), 0.9);
+
+    uint64_t after = 0;
+    const ReceiverState state = TakeReceiverSnapshot(&after);
+    EXPECT_EQ(after, before + 1) << "only the caller's store";
+    EXPECT_TRUE(StateIsEmpty(state)) << "\"" << state.SentenceLines[0] << "\" was stored";
+}
+
 // An unplugged receiver (the far end gone) fails every read at once; the
 // cycle's own sleeps keep it to about one cycle a second, never a busy loop.
 TEST_F(ReceiveThread, UnpluggedReceiverEmptiesTheStateWithoutSpinning) {

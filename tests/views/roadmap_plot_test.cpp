@@ -155,6 +155,30 @@ TEST(RoadmapStepTest, NorthIsUpAndEastIsRightInEveryHemisphere) {
     EXPECT_NEAR(step.deltaLat, -0.00018 * 11111.1, 0.01);
 }
 
+// The Range is metres per cell both ways: a degree of longitude is shorter
+// than one of latitude by cos(latitude).
+TEST(RoadmapStepTest, EastWestIsMetricAtTheOriginsLatitude) {
+    // On the equator, 0.000180 degree east (about 20 m) is two cells of 25 px
+    // right of the centre, as 20 m north is two cells up.
+    RoadmapPlotState equator = FreshPlot();
+    PlotGgaPosition(equator, Gga("0000.0000", "12130.5000"));
+    const RoadmapStep east = PlotGgaPosition(equator, Gga("0000.0000", "12130.5108"));
+    EXPECT_NEAR(east.deltaLon, 0.00018 * 11111.1, 0.01);
+    EXPECT_NEAR(east.newDot.x, 155, 1);
+    EXPECT_EQ(east.newDot.y, 105);
+
+    // At 48.9 degrees (Paris) 20 m east is 0.000274 degree of longitude: two
+    // cells too, in either hemisphere.
+    for (char ns : {'N', 'S'}) {
+        RoadmapPlotState paris = FreshPlot();
+        PlotGgaPosition(paris, Gga("4854.0000", "00220.0000", ns));
+        const RoadmapStep step = PlotGgaPosition(paris, Gga("4854.0000", "00220.0164", ns));
+        EXPECT_NEAR(step.deltaLon, 2.0f, 0.01f) << ns;
+        EXPECT_NEAR(step.newDot.x, 155, 1) << ns;
+        EXPECT_EQ(step.newDot.y, 105) << ns;
+    }
+}
+
 TEST(RoadmapStepTest, AbsurdPositionsSaturateAndAreNotVisible) {
     RoadmapPlotState plot = FreshPlot();
     plot.zoomLevel = 0;

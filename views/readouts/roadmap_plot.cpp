@@ -33,6 +33,15 @@ float ToCells(double value) {
         std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
 }
 
+// Metres east-west per metre north-south in one degree, at a latitude in
+// degrees. Garbage latitudes (beyond the poles, not a number) count as the
+// equator's, so a broken origin still plots.
+double EastWestScale(double latitudeDegrees) {
+    if (!(std::fabs(latitudeDegrees) <= 90.0))
+        return 1.0;
+    return std::cos(latitudeDegrees * M_PI / 180.0);
+}
+
 } // namespace
 
 const RoadmapScale& RoadmapScaleAt(int level) {
@@ -135,11 +144,14 @@ RoadmapStep PlotGgaPosition(RoadmapPlotState& plot, const GgaPart& gga) {
         ++plot.pointCount;
 
     const double cells = RoadmapScaleAt(plot.zoomLevel).cellsPerDegree;
+    const double originLat = plot.firstNorth * TextValue(plot.firstLat);
     step.kind = RoadmapStep::Point;
-    step.deltaLat = ToCells(
-        cells * (north * TextValue(plot.nextLat) - plot.firstNorth * TextValue(plot.firstLat)));
-    step.deltaLon = ToCells(
-        cells * (east * TextValue(plot.nextLon) - plot.firstEast * TextValue(plot.firstLon)));
+    step.deltaLat = ToCells(cells * (north * TextValue(plot.nextLat) - originLat));
+    // A degree of longitude spans cos(latitude) of a degree of latitude: the
+    // cells stay square in metres, as the Range says.
+    step.deltaLon =
+        ToCells(cells * EastWestScale(originLat) *
+                (east * TextValue(plot.nextLon) - plot.firstEast * TextValue(plot.firstLon)));
     const long double spacing = plot.gridSpacing;
     plot.newPoint.x = TruncToInt(static_cast<double>(plot.origin.x + spacing * step.deltaLon));
     plot.newPoint.y = TruncToInt(static_cast<double>(plot.origin.y - spacing * step.deltaLat));

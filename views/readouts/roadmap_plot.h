@@ -103,7 +103,8 @@ bool ZoomRoadmapOut(RoadmapPlotState& plot);
 
 struct RoadmapStep {
     enum Kind { NoPosition, Origin, Point } kind = NoPosition;
-    // Cells north and east of the origin (Point only).
+    // Cells north and east of the origin (Point only); east-west in metres
+    // at the origin's latitude, like north-south.
     float deltaLat = 0.0f;
     float deltaLon = 0.0f;
     // Point only: the previous position in the track colour, then the new one in red.
