@@ -26,15 +26,39 @@ unsigned char Checksum(const std::string& command) {
     return count == 1 ? static_cast<unsigned char>(command[1]) : 0;
 }
 
+// "NN." of a list item or the three spaces of a generated command.
+bool HasListPrefix(std::string_view text) {
+    if (text.size() < 3)
+        return false;
+    const bool numbered =
+        text[0] >= '0' && text[0] <= '9' && text[1] >= '0' && text[1] <= '9' && text[2] == '.';
+    return numbered || StartsWith(text, "   ");
+}
+
 } // namespace
 
 BuiltCommand BuildCommand(std::string_view boxText, bool restartBeforeSend) {
     BuiltCommand built;
-    // A typed sentence has no list number in front of it: it goes whole.
-    // Anything else carries a three-character prefix ("NN." or three spaces).
+    // A list item or generated command loses its three-character prefix. A
+    // sentence the user typed goes whole, made a sentence where the typing
+    // left it short: a "$" in front, a "*" at its end.
+    std::string typed;
     std::string_view command = boxText;
-    if (!StartsWith(boxText, "$"))
-        command = boxText.size() > 3 ? boxText.substr(3) : std::string_view();
+    if (StartsWith(boxText, "$") || !HasListPrefix(boxText)) {
+        typed = StartsWith(boxText, "$") ? std::string(boxText) : "$" + std::string(boxText);
+        const std::size_t n = typed.size();
+        const bool checksummed =
+            n >= 3 && typed[n - 3] == '*' && IsHexDigit(typed[n - 2]) && IsHexDigit(typed[n - 1]);
+        if (!checksummed && typed.back() != '*')
+            typed += '*';
+        if (typed.size() <= 2) { // "$*" names nothing
+            built.problem = BuiltCommand::TooShort;
+            return built;
+        }
+        command = typed;
+    } else {
+        command = boxText.substr(3);
+    }
     if (restartBeforeSend)
         command = kWarmRestartCommand;
 

@@ -29,10 +29,11 @@ struct BuiltCommand {
 };
 
 // Frames the command box text: drops its first three characters, the prefix
-// of a list item or generated command, unless the text starts with "$" (a
-// sentence the user typed); or sends the warm restart instead. Then drops a
-// stored "*hh" checksum and appends the checksum of the characters between
-// "$" and "*".
+// of a list item ("NN.") or generated command (three spaces); a text that
+// starts with "$" or has neither prefix is a sentence the user typed and goes
+// whole, with a "$" put in front and a "*" put at its end where they are
+// missing; or sends the warm restart instead. Then drops a stored "*hh"
+// checksum and appends the checksum of the characters between "$" and "*".
 BuiltCommand BuildCommand(std::string_view boxText, bool restartBeforeSend);
 
 // What the user is told when a command cannot be framed.

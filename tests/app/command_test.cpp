@@ -52,7 +52,12 @@ TEST(BuildCommand, ATypedSentenceGoesWholeAPrefixedOneWithoutItsPrefix) {
     // The three-character skip stays for everything else.
     EXPECT_EQ(BuildCommand("17.$PXEMQVR,N*", false).frame, Framed("$PXEMQVR,N*"));
     EXPECT_EQ(BuildCommand("01.AB*", false).command, "AB*");
+    // Typed without its "$" or its "*", it is still sent whole.
+    EXPECT_EQ(BuildCommand("PXEMRDI", false).frame, Framed("$PXEMRDI*"));
+    EXPECT_EQ(BuildCommand("$PXEMQVR,N", false).frame, Framed("$PXEMQVR,N*"));
+    EXPECT_EQ(BuildCommand("$PXEMQVR,N*37", false).frame, Framed("$PXEMQVR,N*"));
     EXPECT_EQ(BuildCommand("$", false).problem, BuiltCommand::TooShort);
+    EXPECT_EQ(BuildCommand("*", false).problem, BuiltCommand::TooShort);
     EXPECT_EQ(BuildCommand("$" + std::string(78, 'P'), false).problem, BuiltCommand::TooLong);
 }
 
