@@ -52,6 +52,10 @@ public:
 
     BatchTicker* ShowTimer = nullptr;
 
+    // The port connection: its state and its events (receiver lost and back,
+    // why a start failed) for whoever shows them.
+    PortConnection& Connection() { return *connection_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

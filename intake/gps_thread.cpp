@@ -115,24 +115,35 @@ void TavrelGpsThread::run() {
         std::lock_guard<std::mutex> loop(g_loopMutex);
         if (!isInterruptionRequested()) {
             Com_SR_Buf.PortHandle = port_;
+            bool alive = true;
             do {
-                Cycle();
-            } while (!isInterruptionRequested());
+                alive = Cycle();
+            } while (alive && !isInterruptionRequested());
+            if (!alive)
+                emit LineLost();
         }
     }
     CountLoop(-1);
 }
 
-void TavrelGpsThread::Cycle() {
+bool TavrelGpsThread::Cycle() {
     const double started = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 1);
     g_threadTrace.Line("Start Thread : %15.10f seconds\r\n", started);
     std::memset(Com_SR_Buf.ReceiveBuffer, 0, sizeof Com_SR_Buf.ReceiveBuffer);
 
     // Wait up to 995 ms for the first byte of a burst.
     Set_TimeOut_WIN(Com_SR_Buf.PortHandle, 5, 0, 995, 5, 10);
-    RsReceive_WIN(Com_SR_Buf.PortHandle, 1, &Com_SR_Buf.ReceiveLength, Com_SR_Buf.ReceiveBuffer);
+    const int firstStatus = RsReceive_WIN(Com_SR_Buf.PortHandle, 1, &Com_SR_Buf.ReceiveLength,
+                                          Com_SR_Buf.ReceiveBuffer);
     const double firstByte = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
     g_threadTrace.Line("[0] Byte: %15.10f seconds\r\n", firstByte);
+    // A stop closes the handle too; only a failure nobody asked for is a lost device.
+    if (firstStatus == QVX_COMPORT_RECEIVE_ERR && !isInterruptionRequested()) {
+        // What the last burst said (a fix, a time) must not outlive the device.
+        const uint64_t batch = StoreBatch(nullptr, 0);
+        emit BatchSignal::Instance().Stored(batch);
+        return false;
+    }
     const double cycleSeconds = Com_SR_Buf.ReceiveLength == 1 && firstByte < kWaitingByteSeconds
                                     ? kResyncCycleSeconds
                                     : kCycleSeconds;
@@ -185,6 +196,7 @@ void TavrelGpsThread::Cycle() {
         while (Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0) < cycleSeconds)
             SleepMs(1);
     }
+    return true;
 }
 
 bool WaitForReceiveLoops(int timeoutMs) {

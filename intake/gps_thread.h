@@ -26,17 +26,26 @@ extern ComSRBuffer Com_SR_Buf;
 // own handle into Com_SR_Buf.PortHandle and reads; a loop whose terminate
 // request is already set by then ends without a cycle. Closing the old handle
 // makes the old loop's reads fail at once, so the wait is short.
+//
+// A read that fails while no terminate request is set means the device went
+// away (hang-up, EIO, the node removed): the loop stores an empty batch, emits
+// LineLost and ends, since nothing more can come through that handle.
 class TavrelGpsThread : public QThread {
     Q_OBJECT
 public:
     explicit TavrelGpsThread(HANDLE port);
     ~TavrelGpsThread() override;
 
+signals:
+    // From the loop's own thread, once, just before it ends.
+    void LineLost();
+
 protected:
     void run() override;
 
 private:
-    void Cycle();
+    // False when the line failed and the loop must end.
+    bool Cycle();
     HANDLE port_;
 };
 
