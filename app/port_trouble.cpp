@@ -198,8 +198,10 @@ std::string DescribePortTrouble(const PortTrouble& t) {
                " bytes), not a serial device.\nMove it away, then link the receiver with " +
                findReceiver + ".";
     case PortTrouble::Kind::NotTerminal:
-        return "Not a terminal: " + t.entry + " leads to " + t.device +
-               ", which is no serial device.\nLink the receiver with " + findReceiver + ".";
+        return "Not a terminal: " +
+               (t.device == t.entry ? t.entry + " in " + t.folder + " is"
+                                    : t.entry + " leads to " + t.device + ", which is") +
+               " no serial device.\nLink the receiver with " + findReceiver + ".";
     case PortTrouble::Kind::PermissionDenied:
         if (t.groupJoined)
             return "Permission denied: " + t.device + " belongs to the group " + t.group +
