@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -16,11 +17,13 @@
 #include <exception>
 
 #include "batch_ticker.h"
+#include "baud_detect.h"
 #include "main_trace.h"
 #include "notifier.h"
 #include "port_name.h"
 #include "program_flags.h"
 #include "receiver_command_table.h"
+#include "status_code_name.h"
 #include "tool_glyphs.h"
 #include "views.h"
 
@@ -378,6 +381,12 @@ void TMainForm::BuildMenus() {
             connect(action, &QAction::triggered, this,
                     [this, which, action] { LineMenuClick(which, action); });
         }
+        if (m.menu == LineMenu::BaudRate) {
+            menu->addSeparator();
+            QAction* detect = menu->addAction(QStringLiteral("Detect"));
+            detect->setObjectName(QStringLiteral("DetectBaudRateItem"));
+            connect(detect, &QAction::triggered, this, &TMainForm::DetectBaudRateClick);
+        }
     }
     // The form's own start marks; no baud item is marked until the settings are read.
     LineMenuAction(LineMenu::StopBits, QStringLiteral("1 stop bit"))->setChecked(true);
@@ -493,12 +502,70 @@ void TMainForm::PortTextEdited(const QString& text) {
 }
 
 void TMainForm::StopComSpeedButtonClick() {
+    if (detector_ != nullptr)
+        detector_->Cancel();
     StartComSpeedButton->setEnabled(true);
     connection_->Stop();
 }
 
 void TMainForm::StartComSpeedButtonClick() {
     connection_->Start();
+}
+
+void TMainForm::DetectBaudRateClick() {
+    if (detector_ != nullptr)
+        return;
+    char portName[10] = {};
+    const int status = SetComPort_WIN(SelectedPortIndex() + 1, portName);
+    if (status != 0) {
+        char text[32];
+        StatusCodeName(status, text);
+        CurrentNotifier().ShowMessage(QString::fromLatin1(text));
+        return;
+    }
+    const QString port = QString::fromLatin1(portName);
+    // The receive loop and Detect must not share the line.
+    connection_->LetGo();
+    detector_ = new BaudDetector(portName, connection_->Codes(), this);
+    const int tries = static_cast<int>(DetectOrder().size());
+    // Not modal: the windows keep painting and "stop" stays in reach.
+    detectDialog_ = new QProgressDialog(QString(), QStringLiteral("Cancel"), 0, tries, this);
+    detectDialog_->setObjectName(QStringLiteral("DetectDialog"));
+    detectDialog_->setWindowTitle(QStringLiteral("Detect"));
+    detectDialog_->setAutoClose(false);
+    detectDialog_->setAutoReset(false);
+    detectDialog_->setMinimumDuration(0);
+    connect(detectDialog_, &QProgressDialog::canceled, detector_, &BaudDetector::Cancel);
+    connect(detector_, &BaudDetector::Trying, this, [this, port](int, int bitsPerSecond) {
+        detectDialog_->setLabelText(
+            QStringLiteral("Listening on %1 at %2 bit/s...").arg(port).arg(bitsPerSecond));
+        detectDialog_->setValue(detectDialog_->value() + 1);
+    });
+    connect(detector_, &BaudDetector::Finished, this,
+            [this, port](int code, bool cancelled) { DetectFinished(code, cancelled, port); });
+    detectDialog_->setValue(0);
+    detectDialog_->show();
+    detector_->Start();
+}
+
+void TMainForm::DetectFinished(int baudCode, bool cancelled, const QString& port) {
+    detectDialog_->deleteLater();
+    detectDialog_ = nullptr;
+    detector_->deleteLater();
+    detector_ = nullptr;
+    if (baudCode >= 0) {
+        for (QAction* item : LineSettingMenu(LineMenu::BaudRate)->actions())
+            if (item->isCheckable() && item->data().toInt() == baudCode)
+                LineMenuClick(LineMenu::BaudRate, item);
+        connection_->Start();
+        return;
+    }
+    if (!cancelled)
+        CurrentNotifier().ShowMessage(
+            QStringLiteral("No NMEA sentences on %1 at any baud rate.\n"
+                           "Check the wiring and that the receiver has power, or try another "
+                           "port.")
+                .arg(port));
 }
 
 void TMainForm::SetUTCTimeSpeedButtonClick() {
@@ -558,7 +625,7 @@ void TMainForm::SetShowTimerEnabled(bool enabled) {
 
 void TMainForm::MarkLineItem(LineMenu menu, int32_t code) {
     for (QAction* action : LineSettingMenu(menu)->actions()) {
-        if (action->data().toInt() == code) {
+        if (action->isCheckable() && action->data().toInt() == code) {
             action->setChecked(true);
             return;
         }

@@ -16,7 +16,9 @@ class QComboBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QProgressDialog;
 class BatchTicker;
+class BaudDetector;
 class QToolButton;
 
 class TMainForm : public QMainWindow,
@@ -49,6 +51,9 @@ public:
     void SetUTCTimeSpeedButtonClick();
     void SoundSpeedButtonClick();
     void SendBitBtnClick();
+    // Tools > Baud Rate > Detect: listens at one rate after another and
+    // starts the port at the first that brings sentences.
+    void DetectBaudRateClick();
 
     BatchTicker* ShowTimer = nullptr;
 
@@ -69,6 +74,7 @@ private:
     QAction* LineMenuAction(LineMenu menu, const QString& caption) const;
 
     void LineMenuClick(LineMenu menu, QAction* item);
+    void DetectFinished(int baudCode, bool cancelled, const QString& port);
     void PortTextEdited(const QString& text);
     void DatumsComboBoxChange(int index);
     void ZoneComboBoxChange();
@@ -99,6 +105,8 @@ private:
     std::unique_ptr<CommandSender> commands_;
     std::unique_ptr<LocationCascade> cascade_;
     bool formShown_ = false;
+    BaudDetector* detector_ = nullptr; // while Detect runs
+    QProgressDialog* detectDialog_ = nullptr;
 
     QToolButton* StopComSpeedButton = nullptr;
     QToolButton* StartComSpeedButton = nullptr;

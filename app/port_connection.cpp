@@ -193,6 +193,19 @@ void PortConnection::Stop() {
     window_.SetShowTimerEnabled(false);
 }
 
+void PortConnection::LetGo() {
+    Ending();
+    StopReceiveLoop();
+    const bool held = HoldsPort();
+    if (held)
+        RsClose_WIN(handle_);
+    Enter(ConnectionState::Idle);
+    if (held)
+        StoreBatch(nullptr, 0);
+    window_.SetShowTimerEnabled(false);
+    window_.SetGoEnabled(true);
+}
+
 void PortConnection::ChooseLineItem(LineMenu menu, const std::string& caption) {
     const int32_t code = LineMenuCode(menu, caption);
     const char* name = "";

@@ -72,6 +72,9 @@ public:
     void Start();
     // FormClose and "stop": ends the connection and closes the main trace.
     void Stop();
+    // Frees the port for someone else (Detect): ends the loop and closes the
+    // port as a stop does, but keeps the trace and the time-to-fix clock.
+    void LetGo();
     // A line-setting menu item was chosen: its code (the start value for a
     // caption the menu does not know) is used from the next start.
     void ChooseLineItem(LineMenu menu, const std::string& caption);
