@@ -18,7 +18,7 @@ std::string Line(const std::string& body) {
 
 // A simulator that has had a 3D fix for a while.
 class GpsSimCommands : public ::testing::Test {
-protected:
+  protected:
     GpsSimCommands() : sim_(MakeConfig()) {
         for (int i = 0; i < 15; ++i)
             burst();

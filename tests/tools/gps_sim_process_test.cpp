@@ -26,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 // gps-sim started with args, stdout on a pipe and stderr in "gps-sim.err".
 class SimProcess {
-public:
+  public:
     explicit SimProcess(const std::vector<std::string>& args) {
         int out[2];
         if (pipe2(out, O_CLOEXEC) != 0)
@@ -111,7 +111,7 @@ public:
         return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     int stdout_ = -1;
 };
