@@ -58,9 +58,38 @@ int CountGoodLines(std::string_view bytes) {
     return good;
 }
 
+Hearing Listen(const ReadSome& read, int maxMs, const std::atomic<bool>& cancelled) {
+    Hearing heard;
+    std::string bytes;
+    int printable = 0;
+    const int64_t start = NowMs();
+    int64_t lastByte = -1;
+    unsigned char buffer[512];
+    while (!cancelled && NowMs() - start < maxMs) {
+        const int got = read(buffer, sizeof buffer);
+        if (got < 0)
+            break; // the device went away
+        if (got > 0) {
+            bytes.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(got));
+            printable += static_cast<int>(std::count_if(buffer, buffer + got, Printable));
+            lastByte = NowMs();
+            heard.goodLines = CountGoodLines(bytes);
+            if (heard.goodLines >= 2)
+                break;
+        } else if (lastByte >= 0 && NowMs() - lastByte >= kQuietMs && heard.goodLines == 0 &&
+                   printable < kTextShare * static_cast<double>(bytes.size())) {
+            break; // a whole burst of no text: the wrong rate
+        }
+    }
+    heard.bytes = static_cast<uint32_t>(bytes.size());
+    heard.kind = heard.goodLines >= 2 ? Hearing::Nmea
+                 : bytes.empty()      ? Hearing::Nothing
+                                      : Hearing::OtherBytes;
+    return heard;
+}
+
 Hearing ListenAt(const std::string& portName, const LineCodes& codes, int maxMs,
                  const std::atomic<bool>& cancelled, int* openStatus) {
-    Hearing heard;
     char name[10] = {};
     portName.copy(name, sizeof name - 1);
     HANDLE port = nullptr;
@@ -72,41 +101,35 @@ Hearing ListenAt(const std::string& portName, const LineCodes& codes, int maxMs,
     if (status != 0) {
         if (port != nullptr && port != INVALID_HANDLE_VALUE)
             RsClose_WIN(port);
-        return heard;
+        return {};
     }
     // Returns after kReadMs with what came, or as soon as a short gap follows bytes.
     Set_TimeOut_WIN(port, 20, 0, kReadMs, 0, 0);
-    std::string bytes;
-    int printable = 0;
-    const int64_t start = NowMs();
-    int64_t lastByte = -1;
-    unsigned char buffer[512];
-    while (!cancelled && NowMs() - start < maxMs) {
-        DWORD got = 0;
-        if (RsReceive_WIN(port, sizeof buffer, &got, buffer) == QVX_COMPORT_RECEIVE_ERR)
-            break; // the device went away
-        if (got > 0) {
-            bytes.append(reinterpret_cast<const char*>(buffer), got);
-            printable += static_cast<int>(std::count_if(buffer, buffer + got, Printable));
-            lastByte = NowMs();
-            heard.goodLines = CountGoodLines(bytes);
-            if (heard.goodLines >= 2)
-                break;
-        } else if (lastByte >= 0 && NowMs() - lastByte >= kQuietMs && heard.goodLines == 0 &&
-                   printable < kTextShare * static_cast<double>(bytes.size())) {
-            break; // a whole burst of no text: the wrong rate
-        }
-    }
+    const Hearing heard = Listen(
+        [port](unsigned char* into, std::size_t room) {
+            DWORD got = 0;
+            if (RsReceive_WIN(port, static_cast<DWORD>(room), &got, into) ==
+                QVX_COMPORT_RECEIVE_ERR)
+                return -1;
+            return static_cast<int>(got);
+        },
+        maxMs, cancelled);
     RsClose_WIN(port);
-    heard.bytes = static_cast<uint32_t>(bytes.size());
-    heard.kind = heard.goodLines >= 2 ? Hearing::Nmea
-                 : bytes.empty()      ? Hearing::Nothing
-                                      : Hearing::OtherBytes;
     return heard;
 }
 
 BaudDetector::BaudDetector(std::string portName, LineCodes codes, QObject* parent)
-    : QObject(parent), portName_(std::move(portName)), codes_(codes) {}
+    : BaudDetector(
+          [portName = std::move(portName), codes](int32_t code,
+                                                  const std::atomic<bool>& cancelled) {
+              LineCodes at = codes;
+              at.baudRate = code;
+              return ListenAt(portName, at, kListenMs, cancelled);
+          },
+          parent) {}
+
+BaudDetector::BaudDetector(ListenFunction listen, QObject* parent)
+    : QObject(parent), listen_(std::move(listen)) {}
 
 BaudDetector::~BaudDetector() {
     Cancel();
@@ -128,13 +151,14 @@ void BaudDetector::Cancel() {
 
 void BaudDetector::Run() {
     int found = -1;
+    bool heardBytes = false;
     for (int32_t code : DetectOrder()) {
         if (cancelled_)
             break;
         emit Trying(code, BitsPerSecond(code));
-        LineCodes codes = codes_;
-        codes.baudRate = code;
-        if (ListenAt(portName_, codes, kListenMs, cancelled_).kind == Hearing::Nmea) {
+        const Hearing heard = listen_(code, cancelled_);
+        heardBytes = heardBytes || heard.kind != Hearing::Nothing;
+        if (heard.kind == Hearing::Nmea) {
             found = code;
             break;
         }
@@ -143,11 +167,11 @@ void BaudDetector::Run() {
     // Queued to the detector's thread, where running_ is read.
     QMetaObject::invokeMethod(
         this,
-        [this, found, cancelled] {
+        [this, found, cancelled, heardBytes] {
             if (thread_.joinable())
                 thread_.join();
             running_ = false;
-            emit Finished(found, cancelled);
+            emit Finished(found, cancelled, heardBytes);
         },
         Qt::QueuedConnection);
 }

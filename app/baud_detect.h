@@ -5,6 +5,7 @@
 #include <QObject>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -30,12 +31,25 @@ struct Hearing {
     uint32_t bytes = 0;
 };
 
-// Listens on `portName` ("COM3") at one rate for at most `maxMs`; stops early
-// once two good lines came, or once a burst that is plainly no text has
-// ended. `cancelled` is looked at every few tens of milliseconds. A port that
-// does not open hears Nothing and `openStatus` gets the status.
+// One read of what has arrived: at most `room` bytes into `into`, waiting up
+// to a few tens of milliseconds; -1 when the device failed.
+using ReadSome = std::function<int(unsigned char* into, std::size_t room)>;
+
+// Listens through `read` for at most `maxMs`; stops early once two good lines
+// came, or once a burst that is plainly no text has ended. `cancelled` is
+// looked at between reads.
+Hearing Listen(const ReadSome& read, int maxMs, const std::atomic<bool>& cancelled);
+
+// Listens on `portName` ("COM3") through the serial library at the codes'
+// rate. A port that does not open hears Nothing and `openStatus` gets the status.
 Hearing ListenAt(const std::string& portName, const LineCodes& codes, int maxMs,
                  const std::atomic<bool>& cancelled, int* openStatus = nullptr);
+
+// Listens on a device node at `bitsPerSecond`, 8N1, opened read-only so that
+// nothing is ever written to it. One that does not open hears Nothing and
+// `openError` gets the errno.
+Hearing ListenOnDevice(const std::string& path, int bitsPerSecond, int maxMs,
+                       const std::atomic<bool>& cancelled, int* openError = nullptr);
 
 // Runs the tries on a thread of its own; its signals arrive queued on the
 // thread the detector lives in. Destroying it cancels and waits.
@@ -43,8 +57,12 @@ class BaudDetector : public QObject {
     Q_OBJECT
 public:
     static constexpr int kListenMs = 1500;
+    // Listens at one rate (a baud-rate code).
+    using ListenFunction = std::function<Hearing(int32_t baudCode, const std::atomic<bool>&)>;
 
+    // Through the serial library, on COMn with the other codes as given.
     BaudDetector(std::string portName, LineCodes codes, QObject* parent = nullptr);
+    BaudDetector(ListenFunction listen, QObject* parent = nullptr);
     ~BaudDetector() override;
 
     void Start();
@@ -54,14 +72,14 @@ public:
 
 signals:
     void Trying(int baudCode, int bitsPerSecond);
-    // baudCode -1: no rate brought sentences (or cancelled).
-    void Finished(int baudCode, bool cancelled);
+    // baudCode -1: no rate brought sentences (or cancelled); heardBytes: some
+    // rate brought bytes, if no sentences.
+    void Finished(int baudCode, bool cancelled, bool heardBytes = false);
 
 private:
     void Run();
 
-    std::string portName_;
-    LineCodes codes_;
+    ListenFunction listen_;
     std::atomic<bool> cancelled_{false};
     bool running_ = false;
     std::thread thread_;

@@ -15,9 +15,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <exception>
+#include <filesystem>
 
 #include "batch_ticker.h"
 #include "baud_detect.h"
+#include "find_receiver_dialog.h"
 #include "main_trace.h"
 #include "notifier.h"
 #include "port_name.h"
@@ -388,6 +390,11 @@ void TMainForm::BuildMenus() {
             connect(detect, &QAction::triggered, this, &TMainForm::DetectBaudRateClick);
         }
     }
+    tools->addSeparator();
+    QAction* find = tools->addAction(QStringLiteral("Find Receiver..."));
+    find->setObjectName(QStringLiteral("FindReceiverItem"));
+    connect(find, &QAction::triggered, this, &TMainForm::FindReceiverClick);
+
     // The form's own start marks; no baud item is marked until the settings are read.
     LineMenuAction(LineMenu::StopBits, QStringLiteral("1 stop bit"))->setChecked(true);
     LineMenuAction(LineMenu::Parity, QStringLiteral("No Parity"))->setChecked(true);
@@ -546,6 +553,19 @@ void TMainForm::DetectBaudRateClick() {
     detectDialog_->setValue(0);
     detectDialog_->show();
     detector_->Start();
+}
+
+void TMainForm::FindReceiverClick() {
+    std::error_code ec;
+    auto* dialog =
+        new FindReceiverDialog(deviceRoots_, std::filesystem::current_path(ec).string(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &FindReceiverDialog::PortLinked, this, [this](int portNumber) {
+        // Chosen as the user would, so the start and Quillmar.aon go the usual way.
+        SelectPortIndex(portNumber - 1);
+        connection_->Start();
+    });
+    dialog->open();
 }
 
 void TMainForm::DetectFinished(int baudCode, bool cancelled, const QString& port) {

@@ -9,6 +9,7 @@
 #include "location_cascade.h"
 #include "port_connection.h"
 #include "receiver_commands.h"
+#include "serial_devices.h"
 #include "status_timer.h"
 
 class QAction;
@@ -54,6 +55,10 @@ public:
     // Tools > Baud Rate > Detect: listens at one rate after another and
     // starts the port at the first that brings sentences.
     void DetectBaudRateClick();
+    // Tools > Find Receiver...: lists the serial devices and links a COMn to one.
+    void FindReceiverClick();
+    // Where Find Receiver looks for devices (a test's tree instead of /dev and /sys).
+    void SetDeviceRoots(DeviceRoots roots) { deviceRoots_ = std::move(roots); }
 
     BatchTicker* ShowTimer = nullptr;
 
@@ -105,6 +110,7 @@ private:
     std::unique_ptr<CommandSender> commands_;
     std::unique_ptr<LocationCascade> cascade_;
     bool formShown_ = false;
+    DeviceRoots deviceRoots_;
     BaudDetector* detector_ = nullptr; // while Detect runs
     QProgressDialog* detectDialog_ = nullptr;
 
