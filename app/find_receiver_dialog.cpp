@@ -159,15 +159,12 @@ void FindReceiverDialog::ListenNext() {
             int error = 0;
             const Hearing heard = ListenOnDevice(path, BitsPerSecond(code), BaudDetector::kListenMs,
                                                  cancelled, &error);
-            if (error != 0) {
+            if (error != 0)
                 *openError = error;
-                return heard;
-            }
             return heard;
         },
         this);
-    connect(detector_, &BaudDetector::Trying, this, [this](int code, int bitsPerSecond) {
-        lastTried_ = code;
+    connect(detector_, &BaudDetector::Trying, this, [this](int, int bitsPerSecond) {
         SetHeard(listening_, QStringLiteral("listening at %1 bit/s...").arg(bitsPerSecond));
     });
     connect(detector_, &BaudDetector::Finished, this,

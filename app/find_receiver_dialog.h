@@ -45,7 +45,6 @@ private:
     std::vector<SerialDevice> devices_;
     std::vector<int> toListen_;
     int listening_ = -1;
-    int lastTried_ = -1;
     BaudDetector* detector_ = nullptr;
 
     QLabel* message_ = nullptr;

@@ -6,11 +6,15 @@
 #include <QProgressDialog>
 #include <QSignalSpy>
 
+#include <filesystem>
+
 #include "baud_detect.h"
 #include "test_support.h"
 #include "whole_program.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::string kBurst =
     "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
@@ -155,6 +159,18 @@ TEST_F(Detect, DetectMarksTheRateAndStartsThePortWhileTheWindowsKeepPainting) {
         0);
     EXPECT_EQ(form_.Connection().State(), ConnectionState::Idle);
     EXPECT_TRUE(notifier_.shown.empty()) << Told(notifier_);
+
+    // A port where no rate brings anything (this one does not even open): said so.
+    fs::create_symlink("/nonexistent-quillmar/ttyUSB7", "COM5");
+    Choose("ComPortComboBox", "COM_5");
+    notifier_.shown.clear();
+    detect->trigger();
+    ASSERT_GE(SecondsUntil([&] { return !notifier_.shown.empty(); }, 5000), 0);
+    EXPECT_EQ(notifier_.shown[0].text,
+              "No NMEA sentences on COM5 at any baud rate.\n"
+              "Check the wiring and that the receiver has power, or try another port.");
+    EXPECT_EQ(form_.Connection().State(), ConnectionState::Idle);
+    EXPECT_EQ(ReadFileBytes("Quillmar.aon"), "2 6,3,1,0,") << "nothing found, nothing saved";
 }
 
 } // namespace
