@@ -457,6 +457,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
+    if (detector_ != nullptr)
+        detector_->Cancel();
+    startAfterDetect_ = false;
     connection_->Stop();
     // The views go with the main window; each closes its own files.
     for (QWidget* window : QApplication::topLevelWidgets()) {
@@ -492,6 +495,12 @@ void TMainForm::HelpAbout() {
 }
 
 void TMainForm::ComPortComboBoxChange() {
+    // Detect has the line: the start follows once it has let go.
+    if (detector_ != nullptr) {
+        startAfterDetect_ = true;
+        detector_->Cancel();
+        return;
+    }
     connection_->Start();
 }
 
@@ -511,12 +520,13 @@ void TMainForm::PortTextEdited(const QString& text) {
 void TMainForm::StopComSpeedButtonClick() {
     if (detector_ != nullptr)
         detector_->Cancel();
+    startAfterDetect_ = false;
     StartComSpeedButton->setEnabled(true);
     connection_->Stop();
 }
 
 void TMainForm::StartComSpeedButtonClick() {
-    connection_->Start();
+    ComPortComboBoxChange();
 }
 
 void TMainForm::DetectBaudRateClick() {
@@ -573,6 +583,12 @@ void TMainForm::DetectFinished(int baudCode, bool cancelled, const QString& port
     detectDialog_ = nullptr;
     detector_->deleteLater();
     detector_ = nullptr;
+    if (startAfterDetect_) {
+        // The user chose a port or pressed "GO" meanwhile: that start wins.
+        startAfterDetect_ = false;
+        connection_->Start();
+        return;
+    }
     if (baudCode >= 0) {
         for (QAction* item : LineSettingMenu(LineMenu::BaudRate)->actions())
             if (item->isCheckable() && item->data().toInt() == baudCode)

@@ -113,6 +113,7 @@ private:
     DeviceRoots deviceRoots_;
     BaudDetector* detector_ = nullptr; // while Detect runs
     QProgressDialog* detectDialog_ = nullptr;
+    bool startAfterDetect_ = false; // a start was asked for while Detect ran
 
     QToolButton* StopComSpeedButton = nullptr;
     QToolButton* StartComSpeedButton = nullptr;

@@ -160,6 +160,14 @@ TEST_F(Detect, DetectMarksTheRateAndStartsThePortWhileTheWindowsKeepPainting) {
     EXPECT_EQ(form_.Connection().State(), ConnectionState::Idle);
     EXPECT_TRUE(notifier_.shown.empty()) << Told(notifier_);
 
+    // Choosing a port while it listens: Detect lets go, then that start runs.
+    detect->trigger();
+    RunFor(300);
+    Choose("ComPortComboBox", "COM_3");
+    EXPECT_GE(
+        SecondsUntil([&] { return form_.Connection().State() == ConnectionState::Open; }, 1000), 0);
+    EXPECT_TRUE(notifier_.shown.empty()) << Told(notifier_);
+
     // A port where no rate brings anything (this one does not even open): said so.
     fs::create_symlink("/nonexistent-quillmar/ttyUSB7", "COM5");
     Choose("ComPortComboBox", "COM_5");
