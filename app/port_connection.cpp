@@ -1,9 +1,11 @@
 #include "port_connection.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTimer>
 #include <cstring>
 #include <optional>
+#include <sys/stat.h>
 
 #include "notifier.h"
 #include "port_name.h"
@@ -77,6 +79,7 @@ void PortConnection::StopReceiveLoop() {
     if (receiveLoop_)
         receiveLoop_->requestInterruption();
     receiveLoop_.clear();
+    ++loopGeneration_;
 }
 
 void PortConnection::Start() {
@@ -116,6 +119,8 @@ void PortConnection::Start() {
     }
     Enter(ConnectionState::Open, opened);
     std::memcpy(portName_, portName, sizeof portName_);
+    struct stat entry {};
+    viaEntry_ = lstat(portName_, &entry) == 0;
 
     SaveSettings(portIndex);
     trace_.Line("Use Thread To Receive!!!\r\n");
@@ -127,16 +132,24 @@ void PortConnection::Start() {
 void PortConnection::StartReceiveLoop() {
     // The new loop copies the handle into Com_SR_Buf itself once the old loop
     // has ended, so only one loop ever uses Com_SR_Buf and the state.
-    TavrelGpsThread* loop = new TavrelGpsThread(handle_);
-    receiveLoop_ = loop;
-    // Queued: the loop emits from its own thread. A loss reported by a loop
-    // that is no longer ours (stopped meanwhile) is old news.
-    QObject::connect(loop, &TavrelGpsThread::LineLost, events_.get(),
-                     [this, loop] { ReceiverLost(loop); });
+    const uint64_t generation = loopGeneration_;
+    const std::weak_ptr<void> alive = alive_;
+    // Called on the loop's thread, which may outlive this connection; the
+    // rest is done on this thread, and only while the connection exists. A
+    // loss reported by a loop that was asked to stop meanwhile is old news.
+    receiveLoop_ = new TavrelGpsThread(handle_, [this, alive, generation] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [this, alive, generation] {
+                if (alive.lock())
+                    ReceiverLost(generation);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
-void PortConnection::ReceiverLost(TavrelGpsThread* loop) {
-    if (state_ != ConnectionState::Open || receiveLoop_.data() != loop)
+void PortConnection::ReceiverLost(uint64_t generation) {
+    if (state_ != ConnectionState::Open || generation != loopGeneration_)
         return;
     // The loop has ended by itself; its handle leads nowhere any more.
     receiveLoop_.clear();
@@ -149,9 +162,10 @@ void PortConnection::ReceiverLost(TavrelGpsThread* loop) {
 void PortConnection::LookForReceiver() {
     if (state_ != ConnectionState::Lost)
         return;
-    // Only what the name leads to counts: a COMn link that is gone must not
+    // Only what the name led to counts: a COMn link that is gone must not
     // send the look on to the /dev/ttyS node the name would otherwise mean.
-    const std::string path = portavel::ResolvePortPath(portName_);
+    const std::string path =
+        viaEntry_ ? std::string(portName_) : portavel::ResolvePortPath(portName_);
     if (path.empty() || !LeadsToCharacterDevice(path))
         return;
     HANDLE opened = nullptr;

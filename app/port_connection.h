@@ -100,7 +100,7 @@ private:
     bool HoldsPort() const;
     void StartReceiveLoop();
     // The receive loop found the device gone.
-    void ReceiverLost(TavrelGpsThread* loop);
+    void ReceiverLost(uint64_t generation);
     // One look at COMn while Lost; reopens when it leads to a device.
     void LookForReceiver();
     void ShowStartFailure(int status, int portNumber);
@@ -117,9 +117,14 @@ private:
     HANDLE handle_ = nullptr;
     // The port of the last start that went through ("COM3"), for a return.
     char portName_[10] = {};
+    bool viaEntry_ = false; // it was reached through a COMn entry of the working directory
     std::unique_ptr<ConnectionEvents> events_;
     std::unique_ptr<QTimer> look_;
+    // Expires with the connection: a loop's late report then finds nobody.
+    std::shared_ptr<void> alive_ = std::make_shared<int>(0);
     LineCodes codes_; // always codes the serial library knows
     // Cleared as soon as the loop was asked to stop; the loop frees itself.
     QPointer<TavrelGpsThread> receiveLoop_;
+    // Counts the loops asked to stop, so a loss a stopped loop reports is ignored.
+    uint64_t loopGeneration_ = 0;
 };

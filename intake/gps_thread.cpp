@@ -93,7 +93,8 @@ uint32_t ReadRestOfBurst(HANDLE port, unsigned char* at, uint32_t room, double d
 
 } // namespace
 
-TavrelGpsThread::TavrelGpsThread(HANDLE port) : port_(port) {
+TavrelGpsThread::TavrelGpsThread(HANDLE port, std::function<void()> lineLost)
+    : port_(port), lineLost_(std::move(lineLost)) {
     // Counted before start(), not in run(): an exit right after this must
     // wait for the loop even if its thread has not been scheduled yet.
     CountLoop(+1);
@@ -119,11 +120,24 @@ void TavrelGpsThread::run() {
             do {
                 alive = Cycle();
             } while (alive && !isInterruptionRequested());
-            if (!alive)
+            if (!alive) {
+                if (lineLost_)
+                    lineLost_();
                 emit LineLost();
+            }
         }
     }
     CountLoop(-1);
+}
+
+bool TavrelGpsThread::LineFailed(int readStatus) {
+    // A stop closes the handle too; only a failure nobody asked for is a lost device.
+    if (readStatus != QVX_COMPORT_RECEIVE_ERR || isInterruptionRequested())
+        return false;
+    // What the last burst said (a fix, a time) must not outlive the device.
+    const uint64_t batch = StoreBatch(nullptr, 0);
+    emit BatchSignal::Instance().Stored(batch);
+    return true;
 }
 
 bool TavrelGpsThread::Cycle() {
@@ -137,13 +151,8 @@ bool TavrelGpsThread::Cycle() {
                                           Com_SR_Buf.ReceiveBuffer);
     const double firstByte = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
     g_threadTrace.Line("[0] Byte: %15.10f seconds\r\n", firstByte);
-    // A stop closes the handle too; only a failure nobody asked for is a lost device.
-    if (firstStatus == QVX_COMPORT_RECEIVE_ERR && !isInterruptionRequested()) {
-        // What the last burst said (a fix, a time) must not outlive the device.
-        const uint64_t batch = StoreBatch(nullptr, 0);
-        emit BatchSignal::Instance().Stored(batch);
+    if (LineFailed(firstStatus))
         return false;
-    }
     const double cycleSeconds = Com_SR_Buf.ReceiveLength == 1 && firstByte < kWaitingByteSeconds
                                     ? kResyncCycleSeconds
                                     : kCycleSeconds;
@@ -152,8 +161,10 @@ bool TavrelGpsThread::Cycle() {
     Set_TimeOut_WIN(Com_SR_Buf.PortHandle, 100, 0, 200, 5, 10);
     SleepMs(500);
     const double bulkStarted = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
-    RsReceive_WIN(Com_SR_Buf.PortHandle, sizeof Com_SR_Buf.ReceiveBuffer - 1,
-                  &Com_SR_Buf.ReceiveLength, Com_SR_Buf.ReceiveBuffer + 1);
+    const int bulkStatus = RsReceive_WIN(Com_SR_Buf.PortHandle, sizeof Com_SR_Buf.ReceiveBuffer - 1,
+                                         &Com_SR_Buf.ReceiveLength, Com_SR_Buf.ReceiveBuffer + 1);
+    if (LineFailed(bulkStatus))
+        return false;
     const double bulkSeconds = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0) - bulkStarted;
     const uint32_t bulk = Com_SR_Buf.ReceiveLength;
     Com_SR_Buf.ReceiveLength += 1; // position 0 counts whether or not a byte came

@@ -4,6 +4,7 @@
 
 #include <QThread>
 #include <cstdint>
+#include <functional>
 
 #include "portavel.h"
 
@@ -33,7 +34,10 @@ extern ComSRBuffer Com_SR_Buf;
 class TavrelGpsThread : public QThread {
     Q_OBJECT
 public:
-    explicit TavrelGpsThread(HANDLE port);
+    // `lineLost`, when given, is called on the loop's thread just before
+    // LineLost; unlike a connection made after construction it cannot miss a
+    // loss in the very first cycle.
+    explicit TavrelGpsThread(HANDLE port, std::function<void()> lineLost = {});
     ~TavrelGpsThread() override;
 
 signals:
@@ -46,7 +50,11 @@ protected:
 private:
     // False when the line failed and the loop must end.
     bool Cycle();
+    // True for a read that failed without a stop: the device is gone. Stores
+    // an empty batch then.
+    bool LineFailed(int readStatus);
     HANDLE port_;
+    std::function<void()> lineLost_;
 };
 
 // Waits until no receive loop runs any more; false when timeoutMs passed first.

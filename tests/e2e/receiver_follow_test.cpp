@@ -59,6 +59,8 @@ TEST_F(ReceiverFollow, AReceiverPulledOutIsReadAgainWhenItReturnsAndStopEndsTheW
     RunFor(2000);
     const double cpuShare = (CpuSeconds() - cpuBefore) / 2.0;
     EXPECT_EQ(ReceiveLoopThreads(), 0);
+    // With its link gone COM3 would mean /dev/ttyS2; the wait is for the link.
+    EXPECT_EQ(form_.Connection().State(), ConnectionState::Lost);
     EXPECT_LT(cpuShare, 0.10);
 
     // Plugged in again on a new pseudo-terminal: the views follow by themselves.
