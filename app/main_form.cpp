@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -18,14 +19,18 @@
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <filesystem>
 
 #include "batch_ticker.h"
+#include "baud_detect.h"
+#include "find_receiver_dialog.h"
 #include "main_trace.h"
 #include "notifier.h"
 #include "port_name.h"
 #include "program_flags.h"
 #include "receiver_command_table.h"
 #include "receiver_state.h"
+#include "status_code_name.h"
 #include "tool_glyphs.h"
 #include "views.h"
 
@@ -155,6 +160,27 @@ TMainForm::TMainForm(SystemClock* clock) {
     connection_ = std::make_unique<PortConnection>(
         static_cast<ConnectionWindow&>(*this), MainTrace(),
         [this] { status_->ConnectionStopped(); }, [this] { commands_->CancelPendingSend(); });
+    // A receiver that goes away and comes back, and why a start failed, as
+    // the connection learns them.
+    ConnectionEvents& events = connection_->Events();
+    connect(&events, &ConnectionEvents::ReceiverLost, this, [this](const QString&) {
+        link_.state = LinkState::ReceiverLost;
+        ShowLinkStatus();
+    });
+    connect(&events, &ConnectionEvents::ReceiverBack, this, [this](const QString&) {
+        // Back under the same COMn, maybe as another device node.
+        const int index = ComPortComboBox->currentIndex();
+        link_.device = index >= 0 ? portavel::PortDeviceDescription(index + 1) : std::string();
+        TakeReceiverSnapshot(&seenBatch_);
+        dataWatch_.Started(LinkNow());
+        dataWatch_.Describe(LinkNow(), link_);
+        ShowLinkStatus();
+    });
+    connect(&events, &ConnectionEvents::StartFailed, this,
+            [this](const QString& status, const QString& explanation) {
+                startStatusName_ = status.toStdString();
+                startExplanation_ = explanation.section(QLatin1Char('\n'), 0, 0).toStdString();
+            });
     SenderLinks links;
     links.port = [this] { return connection_->Port(); };
     links.fixSearchRestarted = [this] { status_->RestartFixSearch(); };
@@ -402,7 +428,18 @@ void TMainForm::BuildMenus() {
             connect(action, &QAction::triggered, this,
                     [this, which, action] { LineMenuClick(which, action); });
         }
+        if (m.menu == LineMenu::BaudRate) {
+            menu->addSeparator();
+            QAction* detect = menu->addAction(QStringLiteral("Detect"));
+            detect->setObjectName(QStringLiteral("DetectBaudRateItem"));
+            connect(detect, &QAction::triggered, this, &TMainForm::DetectBaudRateClick);
+        }
     }
+    tools->addSeparator();
+    QAction* find = tools->addAction(QStringLiteral("Find Receiver..."));
+    find->setObjectName(QStringLiteral("FindReceiverItem"));
+    connect(find, &QAction::triggered, this, &TMainForm::FindReceiverClick);
+
     // The form's own start marks; no baud item is marked until the settings are read.
     LineMenuAction(LineMenu::StopBits, QStringLiteral("1 stop bit"))->setChecked(true);
     LineMenuAction(LineMenu::Parity, QStringLiteral("No Parity"))->setChecked(true);
@@ -475,6 +512,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
+    if (detector_ != nullptr)
+        detector_->Cancel();
+    startAfterDetect_ = false;
     connection_->Stop();
     LinkStopped();
     // The views go with the main window; each closes its own files.
@@ -517,6 +557,8 @@ double TMainForm::LinkNow() const {
 }
 
 void TMainForm::LinkStarted() {
+    const std::string explanation = std::move(startExplanation_);
+    startExplanation_.clear();
     const int index = ComPortComboBox->currentIndex();
     link_.port = index >= 0 ? ComPortComboBox->itemText(index).toStdString() : std::string();
     link_.device = index >= 0 ? portavel::PortDeviceDescription(index + 1) : std::string();
@@ -524,7 +566,10 @@ void TMainForm::LinkStarted() {
     const int status = connection_->LastStartStatus();
     if (status != 0) {
         link_.state = LinkState::StartFailed;
-        link_.failure = StartFailureText(status);
+        // What the system says stands in the way says more than the code's
+        // own words.
+        link_.failure =
+            explanation.empty() ? StartFailureText(status) : startStatusName_ + " - " + explanation;
     } else {
         // What was stored before this start is not this receiver's data.
         TakeReceiverSnapshot(&seenBatch_);
@@ -572,6 +617,12 @@ void TMainForm::HelpAbout() {
 }
 
 void TMainForm::ComPortComboBoxChange() {
+    // Detect has the line: the start follows once it has let go.
+    if (detector_ != nullptr) {
+        startAfterDetect_ = true;
+        detector_->Cancel();
+        return;
+    }
     connection_->Start();
     LinkStarted();
 }
@@ -590,14 +641,95 @@ void TMainForm::PortTextEdited(const QString& text) {
 }
 
 void TMainForm::StopComSpeedButtonClick() {
+    if (detector_ != nullptr)
+        detector_->Cancel();
+    startAfterDetect_ = false;
     StartComSpeedButton->setEnabled(true);
     connection_->Stop();
     LinkStopped();
 }
 
 void TMainForm::StartComSpeedButtonClick() {
-    connection_->Start();
-    LinkStarted();
+    ComPortComboBoxChange();
+}
+
+void TMainForm::DetectBaudRateClick() {
+    if (detector_ != nullptr)
+        return;
+    char portName[10] = {};
+    const int status = SetComPort_WIN(SelectedPortIndex() + 1, portName);
+    if (status != 0) {
+        char text[32];
+        StatusCodeName(status, text);
+        CurrentNotifier().ShowMessage(QString::fromLatin1(text));
+        return;
+    }
+    const QString port = QString::fromLatin1(portName);
+    // The receive loop and Detect must not share the line.
+    connection_->LetGo();
+    LinkStopped();
+    detector_ = new BaudDetector(portName, connection_->Codes(), this);
+    const int tries = static_cast<int>(DetectOrder().size());
+    // Not modal: the windows keep painting and "stop" stays in reach.
+    detectDialog_ = new QProgressDialog(QString(), QStringLiteral("Cancel"), 0, tries, this);
+    detectDialog_->setObjectName(QStringLiteral("DetectDialog"));
+    detectDialog_->setWindowTitle(QStringLiteral("Detect"));
+    detectDialog_->setAutoClose(false);
+    detectDialog_->setAutoReset(false);
+    detectDialog_->setMinimumDuration(0);
+    connect(detectDialog_, &QProgressDialog::canceled, detector_, &BaudDetector::Cancel);
+    connect(detector_, &BaudDetector::Trying, this, [this, port](int, int bitsPerSecond) {
+        detectDialog_->setLabelText(
+            QStringLiteral("Listening on %1 at %2 bit/s...").arg(port).arg(bitsPerSecond));
+        detectDialog_->setValue(detectDialog_->value() + 1);
+    });
+    connect(detector_, &BaudDetector::Finished, this,
+            [this, port](int code, bool cancelled) { DetectFinished(code, cancelled, port); });
+    detectDialog_->setValue(0);
+    detectDialog_->show();
+    detector_->Start();
+}
+
+void TMainForm::FindReceiverClick() {
+    std::error_code ec;
+    auto* dialog =
+        new FindReceiverDialog(deviceRoots_, std::filesystem::current_path(ec).string(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &FindReceiverDialog::PortLinked, this, [this](int portNumber) {
+        // Chosen as the user would, so the start and Quillmar.aon go the usual way.
+        SelectPortIndex(portNumber - 1);
+        connection_->Start();
+        LinkStarted();
+    });
+    dialog->open();
+}
+
+void TMainForm::DetectFinished(int baudCode, bool cancelled, const QString& port) {
+    detectDialog_->deleteLater();
+    detectDialog_ = nullptr;
+    detector_->deleteLater();
+    detector_ = nullptr;
+    if (startAfterDetect_) {
+        // The user chose a port or pressed "GO" meanwhile: that start wins.
+        startAfterDetect_ = false;
+        connection_->Start();
+        LinkStarted();
+        return;
+    }
+    if (baudCode >= 0) {
+        for (QAction* item : LineSettingMenu(LineMenu::BaudRate)->actions())
+            if (item->isCheckable() && item->data().toInt() == baudCode)
+                LineMenuClick(LineMenu::BaudRate, item);
+        connection_->Start();
+        LinkStarted();
+        return;
+    }
+    if (!cancelled)
+        CurrentNotifier().ShowMessage(
+            QStringLiteral("No NMEA sentences on %1 at any baud rate.\n"
+                           "Check the wiring and that the receiver has power, or try another "
+                           "port.")
+                .arg(port));
 }
 
 void TMainForm::SetUTCTimeSpeedButtonClick() {
@@ -657,7 +789,7 @@ void TMainForm::SetShowTimerEnabled(bool enabled) {
 
 void TMainForm::MarkLineItem(LineMenu menu, int32_t code) {
     for (QAction* action : LineSettingMenu(menu)->actions()) {
-        if (action->data().toInt() == code) {
+        if (action->isCheckable() && action->data().toInt() == code) {
             action->setChecked(true);
             return;
         }

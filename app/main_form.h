@@ -12,6 +12,7 @@
 #include "location_cascade.h"
 #include "port_connection.h"
 #include "receiver_commands.h"
+#include "serial_devices.h"
 #include "status_timer.h"
 
 class QAction;
@@ -20,7 +21,9 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QProgressDialog;
 class BatchTicker;
+class BaudDetector;
 class QToolButton;
 
 class TMainForm : public QMainWindow,
@@ -53,8 +56,19 @@ public:
     void SetUTCTimeSpeedButtonClick();
     void SoundSpeedButtonClick();
     void SendBitBtnClick();
+    // Tools > Baud Rate > Detect: listens at one rate after another and
+    // starts the port at the first that brings sentences.
+    void DetectBaudRateClick();
+    // Tools > Find Receiver...: lists the serial devices and links a COMn to one.
+    void FindReceiverClick();
+    // Where Find Receiver looks for devices (a test's tree instead of /dev and /sys).
+    void SetDeviceRoots(DeviceRoots roots) { deviceRoots_ = std::move(roots); }
 
     BatchTicker* ShowTimer = nullptr;
+
+    // The port connection: its state and its events (receiver lost and back,
+    // why a start failed) for whoever shows them.
+    PortConnection& Connection() { return *connection_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -69,6 +83,7 @@ private:
     QAction* LineMenuAction(LineMenu menu, const QString& caption) const;
 
     void LineMenuClick(LineMenu menu, QAction* item);
+    void DetectFinished(int baudCode, bool cancelled, const QString& port);
     void PortTextEdited(const QString& text);
     void DatumsComboBoxChange(int index);
     void ZoneComboBoxChange();
@@ -107,9 +122,15 @@ private:
     std::unique_ptr<CommandSender> commands_;
     std::unique_ptr<LocationCascade> cascade_;
     bool formShown_ = false;
+    DeviceRoots deviceRoots_;
+    BaudDetector* detector_ = nullptr; // while Detect runs
+    QProgressDialog* detectDialog_ = nullptr;
+    bool startAfterDetect_ = false; // a start was asked for while Detect ran
 
     LinkFacts link_;
     DataWatch dataWatch_;
+    // The first line of what the system said about the last failed start.
+    std::string startStatusName_, startExplanation_;
     QElapsedTimer linkClock_;
     // The newest batch the status line has looked at.
     uint64_t seenBatch_ = 0;

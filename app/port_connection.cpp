@@ -1,9 +1,16 @@
 #include "port_connection.h"
 
+#include <QCoreApplication>
 #include <QString>
+#include <QTimer>
+#include <cstring>
 #include <optional>
+#include <sys/stat.h>
 
 #include "notifier.h"
+#include "port_name.h"
+#include "port_presence.h"
+#include "port_trouble.h"
 #include "receiver_state.h"
 #include "settings_file.h"
 #include "status_code_name.h"
@@ -11,17 +18,37 @@
 
 namespace {
 
-void ShowStatusMessage(int status) {
+QString StatusName(int status) {
     char text[32];
     StatusCodeName(status, text);
-    CurrentNotifier().ShowMessage(QString::fromLatin1(text));
+    return QString::fromLatin1(text);
 }
 
 } // namespace
 
 PortConnection::PortConnection(ConnectionWindow& window, TraceFile& trace,
                                std::function<void()> stopped, std::function<void()> ending)
-    : window_(window), trace_(trace), stopped_(std::move(stopped)), ending_(std::move(ending)) {}
+    : window_(window), trace_(trace), stopped_(std::move(stopped)), ending_(std::move(ending)),
+      events_(std::make_unique<ConnectionEvents>()), look_(std::make_unique<QTimer>()) {
+    look_->setInterval(kLookMs);
+    QObject::connect(look_.get(), &QTimer::timeout, events_.get(), [this] { LookForReceiver(); });
+}
+
+bool PortConnection::HoldsPort() const {
+    return state_ == ConnectionState::Open || state_ == ConnectionState::Refused ||
+           state_ == ConnectionState::CloseFailed;
+}
+
+void PortConnection::ShowStartFailure(int status, int portNumber) {
+    const QString name = StatusName(status);
+    QString explanation;
+    // A number error names no device: there is nothing to ask the system.
+    if (status != QVX_COMPORT_NUMBER_ERR)
+        explanation = QString::fromStdString(
+            DescribePortTrouble(ProbePort("COM" + std::to_string(portNumber))));
+    CurrentNotifier().ShowMessage(explanation.isEmpty() ? name : name + '\n' + explanation);
+    emit events_->StartFailed(name, explanation);
+}
 
 void PortConnection::Ending() {
     if (ending_)
@@ -33,13 +60,17 @@ void PortConnection::Ending() {
 // not leave a loop reading a port that nobody will close.
 PortConnection::~PortConnection() {
     StopReceiveLoop();
-    if (state_ != ConnectionState::Idle)
+    if (HoldsPort())
         RsClose_WIN(handle_);
 }
 
 void PortConnection::Enter(ConnectionState next, HANDLE handle) {
     state_ = next;
-    handle_ = next == ConnectionState::Idle ? nullptr : handle;
+    handle_ = next == ConnectionState::Idle || next == ConnectionState::Lost ? nullptr : handle;
+    if (next == ConnectionState::Lost)
+        look_->start();
+    else
+        look_->stop();
 }
 
 void PortConnection::StopReceiveLoop() {
@@ -48,6 +79,7 @@ void PortConnection::StopReceiveLoop() {
     if (receiveLoop_)
         receiveLoop_->StopBeforePortCloses();
     receiveLoop_.clear();
+    ++loopGeneration_;
 }
 
 void PortConnection::Start() {
@@ -56,11 +88,10 @@ void PortConnection::Start() {
     window_.SetGoEnabled(false);
     StopReceiveLoop();
     // The port held goes whatever its close says: another one follows.
-    const bool letPortGo = state_ != ConnectionState::Idle;
-    if (letPortGo) {
+    const bool letPortGo = HoldsPort();
+    if (letPortGo)
         RsClose_WIN(handle_);
-        Enter(ConnectionState::Idle);
-    }
+    Enter(ConnectionState::Idle);
     // No batch comes any more: what the last one said (a fix, a time) must
     // not go on beeping or setting the clock, as for an unplugged receiver.
     auto forgetReceiver = [letPortGo] {
@@ -74,7 +105,7 @@ void PortConnection::Start() {
     lastStartStatus_ = status;
     if (status != 0) {
         forgetReceiver();
-        ShowStatusMessage(status);
+        ShowStartFailure(status, portIndex + 1);
         return;
     }
     HANDLE opened = nullptr;
@@ -85,18 +116,75 @@ void PortConnection::Start() {
         if (opened != nullptr && opened != INVALID_HANDLE_VALUE)
             Enter(ConnectionState::Refused, opened);
         forgetReceiver();
-        ShowStatusMessage(status);
+        ShowStartFailure(status, portIndex + 1);
         window_.SetShowTimerEnabled(false);
         return;
     }
     Enter(ConnectionState::Open, opened);
+    std::memcpy(portName_, portName, sizeof portName_);
+    struct stat entry {};
+    viaEntry_ = lstat(portName_, &entry) == 0;
 
     SaveSettings(portIndex);
     trace_.Line("Use Thread To Receive!!!\r\n");
+    StartReceiveLoop();
+    window_.SetShowTimerEnabled(true);
+    emit events_->Started(QString::fromLatin1(portName_));
+}
+
+void PortConnection::StartReceiveLoop() {
     // The new loop copies the handle into Com_SR_Buf itself once the old loop
     // has ended, so only one loop ever uses Com_SR_Buf and the state.
-    receiveLoop_ = new TavrelGpsThread(handle_);
-    window_.SetShowTimerEnabled(true);
+    const uint64_t generation = loopGeneration_;
+    const std::weak_ptr<void> alive = alive_;
+    // Called on the loop's thread, which may outlive this connection; the
+    // rest is done on this thread, and only while the connection exists. A
+    // loss reported by a loop that was asked to stop meanwhile is old news.
+    receiveLoop_ = new TavrelGpsThread(handle_, [this, alive, generation] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [this, alive, generation] {
+                if (alive.lock())
+                    ReceiverLost(generation);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PortConnection::ReceiverLost(uint64_t generation) {
+    if (state_ != ConnectionState::Open || generation != loopGeneration_)
+        return;
+    // The loop has ended by itself; its handle leads nowhere any more.
+    receiveLoop_.clear();
+    RsClose_WIN(handle_);
+    Enter(ConnectionState::Lost);
+    trace_.Line("Receiver lost on %s, waiting for it to return\r\n", portName_);
+    emit events_->ReceiverLost(QString::fromLatin1(portName_));
+}
+
+void PortConnection::LookForReceiver() {
+    if (state_ != ConnectionState::Lost)
+        return;
+    // Only what the name led to counts: a COMn link that is gone must not
+    // send the look on to the /dev/ttyS node the name would otherwise mean.
+    const std::string path =
+        viaEntry_ ? std::string(portName_) : portavel::ResolvePortPath(portName_);
+    if (path.empty() || !LeadsToCharacterDevice(path))
+        return;
+    HANDLE opened = nullptr;
+    const int status =
+        InitRs232_WIN(portName_, &opened, static_cast<unsigned>(codes_.baudRate), codes_.dataBits,
+                      static_cast<unsigned>(codes_.parity), codes_.stopBits);
+    if (status != 0) {
+        // Not ready yet (its permissions still being set, say): the next look tries again.
+        if (opened != nullptr && opened != INVALID_HANDLE_VALUE)
+            RsClose_WIN(opened);
+        return;
+    }
+    Enter(ConnectionState::Open, opened);
+    trace_.Line("Receiver back on %s\r\n", portName_);
+    StartReceiveLoop();
+    emit events_->ReceiverBack(QString::fromLatin1(portName_));
 }
 
 void PortConnection::Stop() {
@@ -104,7 +192,9 @@ void PortConnection::Stop() {
     Ending();
     StopReceiveLoop();
     trace_.Close();
-    if (state_ != ConnectionState::Idle) {
+    if (state_ == ConnectionState::Lost)
+        Enter(ConnectionState::Idle); // the waiting ends here; no port to close
+    if (HoldsPort()) {
         const int status = RsClose_WIN(handle_);
         if (status == 0) {
             Enter(ConnectionState::Idle);
@@ -121,6 +211,19 @@ void PortConnection::Stop() {
     StoreBatch(nullptr, 0);
     stopped_();
     window_.SetShowTimerEnabled(false);
+}
+
+void PortConnection::LetGo() {
+    Ending();
+    StopReceiveLoop();
+    const bool held = HoldsPort();
+    if (held)
+        RsClose_WIN(handle_);
+    Enter(ConnectionState::Idle);
+    if (held)
+        StoreBatch(nullptr, 0);
+    window_.SetShowTimerEnabled(false);
+    window_.SetGoEnabled(true);
 }
 
 void PortConnection::ChooseLineItem(LineMenu menu, const std::string& caption) {

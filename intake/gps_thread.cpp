@@ -93,7 +93,8 @@ uint32_t ReadRestOfBurst(HANDLE port, unsigned char* at, uint32_t room, double d
 
 } // namespace
 
-TavrelGpsThread::TavrelGpsThread(HANDLE port) : port_(port) {
+TavrelGpsThread::TavrelGpsThread(HANDLE port, std::function<void()> lineLost)
+    : port_(port), lineLost_(std::move(lineLost)) {
     // Counted before start(), not in run(): an exit right after this must
     // wait for the loop even if its thread has not been scheduled yet.
     CountLoop(+1);
@@ -121,24 +122,43 @@ void TavrelGpsThread::run() {
         std::lock_guard<std::mutex> loop(g_loopMutex);
         if (!isInterruptionRequested()) {
             Com_SR_Buf.PortHandle = port_;
+            bool alive = true;
             do {
-                Cycle();
-            } while (!isInterruptionRequested());
+                alive = Cycle();
+            } while (alive && !isInterruptionRequested());
+            if (!alive) {
+                if (lineLost_)
+                    lineLost_();
+                emit LineLost();
+            }
         }
     }
     CountLoop(-1);
 }
 
-void TavrelGpsThread::Cycle() {
+bool TavrelGpsThread::LineFailed(int readStatus) {
+    // A stop closes the handle too; only a failure nobody asked for is a lost device.
+    if (readStatus != QVX_COMPORT_RECEIVE_ERR || isInterruptionRequested())
+        return false;
+    // What the last burst said (a fix, a time) must not outlive the device.
+    const uint64_t batch = StoreBatch(nullptr, 0);
+    emit BatchSignal::Instance().Stored(batch);
+    return true;
+}
+
+bool TavrelGpsThread::Cycle() {
     const double started = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 1);
     g_threadTrace.Line("Start Thread : %15.10f seconds\r\n", started);
     std::memset(Com_SR_Buf.ReceiveBuffer, 0, sizeof Com_SR_Buf.ReceiveBuffer);
 
     // Wait up to 995 ms for the first byte of a burst.
     Set_TimeOut_WIN(Com_SR_Buf.PortHandle, 5, 0, 995, 5, 10);
-    RsReceive_WIN(Com_SR_Buf.PortHandle, 1, &Com_SR_Buf.ReceiveLength, Com_SR_Buf.ReceiveBuffer);
+    const int firstStatus = RsReceive_WIN(Com_SR_Buf.PortHandle, 1, &Com_SR_Buf.ReceiveLength,
+                                          Com_SR_Buf.ReceiveBuffer);
     const double firstByte = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
     g_threadTrace.Line("[0] Byte: %15.10f seconds\r\n", firstByte);
+    if (LineFailed(firstStatus))
+        return false;
     const double cycleSeconds = Com_SR_Buf.ReceiveLength == 1 && firstByte < kWaitingByteSeconds
                                     ? kResyncCycleSeconds
                                     : kCycleSeconds;
@@ -147,8 +167,10 @@ void TavrelGpsThread::Cycle() {
     Set_TimeOut_WIN(Com_SR_Buf.PortHandle, 100, 0, 200, 5, 10);
     SleepMs(500);
     const double bulkStarted = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
-    RsReceive_WIN(Com_SR_Buf.PortHandle, sizeof Com_SR_Buf.ReceiveBuffer - 1,
-                  &Com_SR_Buf.ReceiveLength, Com_SR_Buf.ReceiveBuffer + 1);
+    const int bulkStatus = RsReceive_WIN(Com_SR_Buf.PortHandle, sizeof Com_SR_Buf.ReceiveBuffer - 1,
+                                         &Com_SR_Buf.ReceiveLength, Com_SR_Buf.ReceiveBuffer + 1);
+    if (LineFailed(bulkStatus))
+        return false;
     const double bulkSeconds = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0) - bulkStarted;
     const uint32_t bulk = Com_SR_Buf.ReceiveLength;
     Com_SR_Buf.ReceiveLength += 1; // position 0 counts whether or not a byte came
@@ -168,7 +190,7 @@ void TavrelGpsThread::Cycle() {
         // What came before the close is a fragment ("$" alone, say): it would
         // stand in the state as the receiver's last word.
         if (portClosing_)
-            return;
+            return true; // the stop ends the loop, no loss
         batch = StoreBatch(Com_SR_Buf.ReceiveBuffer, Com_SR_Buf.ReceiveLength);
     }
     emit BatchSignal::Instance().Stored(batch);
@@ -199,6 +221,7 @@ void TavrelGpsThread::Cycle() {
         while (Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0) < cycleSeconds)
             SleepMs(1);
     }
+    return true;
 }
 
 bool WaitForReceiveLoops(int timeoutMs) {

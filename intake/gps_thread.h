@@ -4,6 +4,7 @@
 
 #include <QThread>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "portavel.h"
@@ -27,10 +28,17 @@ extern ComSRBuffer Com_SR_Buf;
 // own handle into Com_SR_Buf.PortHandle and reads; a loop whose terminate
 // request is already set by then ends without a cycle. Closing the old handle
 // makes the old loop's reads fail at once, so the wait is short.
+//
+// A read that fails while no terminate request is set means the device went
+// away (hang-up, EIO, the node removed): the loop stores an empty batch, emits
+// LineLost and ends, since nothing more can come through that handle.
 class TavrelGpsThread : public QThread {
     Q_OBJECT
 public:
-    explicit TavrelGpsThread(HANDLE port);
+    // `lineLost`, when given, is called on the loop's thread just before
+    // LineLost; unlike a connection made after construction it cannot miss a
+    // loss in the very first cycle.
+    explicit TavrelGpsThread(HANDLE port, std::function<void()> lineLost = {});
     ~TavrelGpsThread() override;
 
     // Its port is about to be closed: the loop ends after its current cycle,
@@ -38,15 +46,25 @@ public:
     // this returns, whatever the caller puts in the state stays there.
     void StopBeforePortCloses();
 
+signals:
+    // From the loop's own thread, once, just before it ends.
+    void LineLost();
+
 protected:
     void run() override;
 
 private:
-    void Cycle();
+    // False when the line failed and the loop must end.
+    bool Cycle();
+    // True for a read that failed without a stop: the device is gone. Stores
+    // an empty batch then.
+    bool LineFailed(int readStatus);
     HANDLE port_;
     // Guards the decision to store against StopBeforePortCloses.
     std::mutex storeMutex_;
     bool portClosing_ = false;
+
+    std::function<void()> lineLost_;
 };
 
 // Waits until no receive loop runs any more; false when timeoutMs passed first.

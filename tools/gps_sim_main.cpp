@@ -11,9 +11,11 @@
 #include <unistd.h>
 
 #include "gps_simulator.h"
+#include "pty_speed.h"
 #include "replay_reader.h"
 #include "sim_options.h"
 #include "sim_port.h"
+#include "uart_mismatch.h"
 
 namespace {
 
@@ -38,6 +40,14 @@ void Log(const char* format, ...) {
 int64_t NowMs() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// Unplugging and replugging go by the monotonic clock: setting the wall
+// clock must not pull a receiver out.
+int64_t MonotonicMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
@@ -75,8 +85,9 @@ private:
 
 class SimLoop {
 public:
-    SimLoop(const SimOptions& options, SimPort& port, int signalFd)
-        : options_(options), port_(port), signalFd_(signalFd), sim_(options.sim) {
+    SimLoop(const SimOptions& options, std::unique_ptr<SimPort> port, PortLink& link, int signalFd)
+        : options_(options), port_(std::move(port)), link_(link), signalFd_(signalFd),
+          sim_(options.sim) {
         if (!options.recordPath.empty()) {
             record_ = std::fopen(options.recordPath.c_str(), "ab");
             if (record_ == nullptr)
@@ -94,11 +105,15 @@ public:
     int run() {
         const int64_t period = options_.periodMs;
         int64_t nextDue = (NowMs() / period + 1) * period;
-        attached_ = port_.readerAttached();
+        attached_ = port_->readerAttached();
         if (!attached_)
-            Log("waiting for a reader on %s", port_.path().c_str());
+            Log("waiting for a reader on %s", port_->path().c_str());
+        if (options_.unplugAfter > 0)
+            plugDue_ = MonotonicMs() + static_cast<int64_t>(options_.unplugAfter * 1000);
 
         for (;;) {
+            if (plugDue_ >= 0 && MonotonicMs() >= plugDue_ && !switchPlug())
+                return 1;
             const int64_t now = NowMs();
             if (now >= nextDue) {
                 sendBurst(nextDue);
@@ -109,15 +124,18 @@ public:
             if (options_.flood && attached_ && sim_.talking() && output_.pending() < kFloodRefill)
                 output_.add(sim_.lastSentences());
 
-            pollfd fds[2] = {{signalFd_, POLLIN, 0}, {port_.fd(), 0, 0}};
+            pollfd fds[2] = {{signalFd_, POLLIN, 0}, {port_ ? port_->fd() : -1, 0, 0}};
             nfds_t count = 1;
             if (attached_) {
                 fds[1].events = POLLIN | (output_.pending() > 0 ? POLLOUT : 0);
                 count = 2;
             }
             int64_t timeout = std::max<int64_t>(0, nextDue - NowMs());
-            if (!attached_)
+            if (!attached_ && port_)
                 timeout = std::min<int64_t>(timeout, kReaderCheckMs);
+            if (plugDue_ >= 0)
+                timeout =
+                    std::min<int64_t>(timeout, std::max<int64_t>(0, plugDue_ - MonotonicMs()));
             if (poll(fds, count, static_cast<int>(timeout)) < 0 && errno != EINTR) {
                 Log("poll: %s", std::strerror(errno));
                 return 1;
@@ -128,8 +146,10 @@ public:
                     Log("stopping on %s", strsignal(static_cast<int>(info.ssi_signo)));
                 return 0;
             }
+            if (!port_)
+                continue; // unplugged
             if (!attached_) {
-                if (port_.readerAttached()) {
+                if (port_->readerAttached()) {
                     attached_ = true;
                     Log("reader attached");
                 }
@@ -138,16 +158,16 @@ public:
             if (fds[1].revents & POLLIN)
                 readCommands();
             if (fds[1].revents & (POLLHUP | POLLERR)) {
-                if (!port_.isPseudoTerminal()) {
-                    Log("%s hung up", port_.path().c_str());
+                if (!port_->isPseudoTerminal()) {
+                    Log("%s hung up", port_->path().c_str());
                     return 1;
                 }
                 detach();
                 continue;
             }
-            if ((fds[1].revents & POLLOUT) && !output_.writeTo(port_.fd())) {
-                if (!port_.isPseudoTerminal()) {
-                    Log("write %s: %s", port_.path().c_str(), std::strerror(errno));
+            if ((fds[1].revents & POLLOUT) && !output_.writeTo(port_->fd())) {
+                if (!port_->isPseudoTerminal()) {
+                    Log("write %s: %s", port_->path().c_str(), std::strerror(errno));
                     return 1;
                 }
                 detach();
@@ -156,8 +176,56 @@ public:
     }
 
 private:
+    // Pulls the pseudo-terminal out or puts a new one in; false when a new
+    // one cannot be made.
+    bool switchPlug() {
+        if (port_) {
+            link_.remove();
+            const std::string was = port_->path();
+            port_.reset(); // the reader gets its hang-up; the node goes
+            attached_ = false;
+            output_.clear();
+            Log("unplugged %s", was.c_str());
+            plugDue_ = options_.replugAfter > 0
+                           ? MonotonicMs() + static_cast<int64_t>(options_.replugAfter * 1000)
+                           : -1;
+            return true;
+        }
+        std::string error;
+        port_ = SimPort::OpenPseudoTerminal(options_.baud, error);
+        if (!port_ ||
+            (!options_.link.empty() && !link_.create(options_.link, port_->path(), error))) {
+            Log("replug: %s", error.c_str());
+            return false;
+        }
+        std::printf("%s\n", port_->path().c_str());
+        std::fflush(stdout);
+        Log("plugged in again as %s", port_->path().c_str());
+        attached_ = port_->readerAttached();
+        plugDue_ = MonotonicMs() + static_cast<int64_t>(options_.unplugAfter * 1000);
+        return true;
+    }
+
+    // What reaches the reader: on a pseudo-terminal set to another speed than
+    // --baud, what a UART at that speed would make of the burst.
+    std::string onTheLine(const std::string& burst) {
+        if (options_.baud <= 0 || !port_->isPseudoTerminal())
+            return burst;
+        const int readerBaud = LineSpeed(port_->fd());
+        if (readerBaud <= 0 || readerBaud == options_.baud)
+            return burst;
+        if (readerBaud != lastMismatch_) {
+            lastMismatch_ = readerBaud;
+            Log("reader set %d bit/s, the line runs at %d: it gets framing garbage", readerBaud,
+                options_.baud);
+        }
+        return MismatchedUart(burst, options_.baud, readerBaud,
+                              options_.sim.model.seed * 1000003u + burstCount_);
+    }
+
     void sendBurst(int64_t dueMs) {
         const std::string burst = sim_.nextBurst(UtcStampFromEpochMs(dueMs));
+        ++burstCount_;
         if (!attached_ || burst.empty())
             return; // nobody listening: the bytes are lost, as on a real line
         if (output_.pending() > kBacklogLimit) {
@@ -165,12 +233,12 @@ private:
             output_.clear();
         }
         noteSlowLine(burst.size());
-        output_.add(burst);
+        output_.add(onTheLine(burst));
         if (record_ != nullptr) {
             std::fwrite(burst.data(), 1, burst.size(), record_);
             std::fflush(record_);
         }
-        if (!output_.writeTo(port_.fd()) && port_.isPseudoTerminal())
+        if (!output_.writeTo(port_->fd()) && port_->isPseudoTerminal())
             detach();
     }
 
@@ -183,14 +251,14 @@ private:
         slowLineNoted_ = true;
         Log("a burst of %zu bytes takes %d ms at %d bit/s, more than a period; %s", bytes, ms,
             options_.baud,
-            port_.isPseudoTerminal() ? "the pseudo-terminal passes it at once"
-                                     : "the line falls behind");
+            port_->isPseudoTerminal() ? "the pseudo-terminal passes it at once"
+                                      : "the line falls behind");
     }
 
     void readCommands() {
         char buffer[4096];
         for (;;) {
-            const ssize_t n = read(port_.fd(), buffer, sizeof buffer);
+            const ssize_t n = read(port_->fd(), buffer, sizeof buffer);
             if (n <= 0)
                 return; // EAGAIN, or EIO once the reader has gone
             for (const std::string& verdict :
@@ -202,13 +270,17 @@ private:
     void detach() {
         attached_ = false;
         output_.clear();
-        port_.dropUnreadOutput();
+        port_->dropUnreadOutput();
         Log("reader detached");
     }
 
     const SimOptions& options_;
-    SimPort& port_;
+    std::unique_ptr<SimPort> port_; // null while unplugged
+    PortLink& link_;
     int signalFd_;
+    int64_t plugDue_ = -1; // monotonic ms of the next unplug or replug; -1: none
+    uint64_t burstCount_ = 0;
+    int lastMismatch_ = 0;
     GpsSimulator sim_;
     Output output_;
     bool attached_ = false;
@@ -283,7 +355,7 @@ int main(int argc, char** argv) {
         options.sim.garbage ? ", garbage" : "", options.flood ? ", flood" : "",
         options.sim.silentAfter >= 0 ? ", falls silent" : "");
 
-    SimLoop loop(options, *port, signalFd);
+    SimLoop loop(options, std::move(port), link, signalFd);
     const int status = loop.run();
     link.remove();
     close(signalFd);

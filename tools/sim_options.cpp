@@ -16,7 +16,10 @@ verdicts are logged to stderr. Stops cleanly on SIGINT, SIGTERM or SIGHUP.
   --device PATH        use this tty instead of a new pseudo-terminal
   --baud N             set the line speed (1200 to 921600). A pseudo-terminal
                        passes every burst at once whatever the speed; on a
-                       tty the line paces it
+                       tty the line paces it. On a pseudo-terminal whose
+                       reader set another speed, the bursts arrive as a UART
+                       at that speed would take them: framing garbage (the
+                       same for the same --seed)
   --start LAT,LON[,ALT]  starting place in degrees (default 25.0339,121.5645,45)
   --fix-after SECONDS  time without a fix after power-on (default 8); restarts
                        take 2 (hot), 5 (warm) and 12 (cold) s, scaled by this/8
@@ -35,6 +38,12 @@ verdicts are logged to stderr. Stops cleanly on SIGINT, SIGTERM or SIGHUP.
                        checksums into the bursts
   --burst-bytes N      pad every burst to at least N bytes with $GPTXT lines
   --silent-after SECONDS  stop talking after this long, like an unplugged receiver
+  --unplug-after SECONDS  close the pseudo-terminal after this long, as when a
+                       USB receiver is pulled: the reader gets a hang-up and
+                       --link is removed
+  --replug-after SECONDS  with --unplug-after: a new pseudo-terminal appears
+                       under the same --link this long after an unplug; the
+                       unplug follows again --unplug-after later, and so on
   --flood              write sentences continuously, as fast as the line takes them
   --record FILE        append every burst written to the line to FILE (for tests
                        that compare what the program saw with what was sent)
@@ -206,6 +215,12 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
             if (!ToDouble(value, seconds) || seconds < 0.0)
                 return bad();
             options.sim.silentAfter = seconds;
+        } else if (name == "--unplug-after" || name == "--replug-after") {
+            if (!take())
+                return false;
+            if (!ToDouble(value, seconds) || seconds <= 0.0 || seconds > 86400.0)
+                return bad();
+            (name == "--unplug-after" ? options.unplugAfter : options.replugAfter) = seconds;
         } else if (name == "--seed") {
             if (!take())
                 return false;
@@ -243,6 +258,14 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
     }
     if (!options.sim.replayLoop && options.replayPath.empty()) {
         error = "--replay-once needs --replay";
+        return false;
+    }
+    if (options.replugAfter > 0 && options.unplugAfter <= 0) {
+        error = "--replug-after needs --unplug-after";
+        return false;
+    }
+    if (options.unplugAfter > 0 && !options.device.empty()) {
+        error = "--unplug-after works on a pseudo-terminal, not with --device";
         return false;
     }
     if (options.sim.model.multiGnss) {

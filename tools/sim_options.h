@@ -10,13 +10,15 @@
 struct SimOptions {
     SimConfig sim;
     bool seedGiven = false;
-    std::string device;     // a tty to open instead of creating a pseudo-terminal
-    std::string link;       // symbolic link to create, such as COM3 or dir/COM3
-    int baud = 0;           // 0: leave the line speed as it is
-    int periodMs = 1000;    // one burst per period, aligned to the UTC clock
-    bool flood = false;     // write sentences as fast as the line takes them
-    std::string replayPath; // loaded into sim.replay by the caller
-    std::string recordPath; // every burst written to the line is appended here
+    std::string device;      // a tty to open instead of creating a pseudo-terminal
+    std::string link;        // symbolic link to create, such as COM3 or dir/COM3
+    int baud = 0;            // 0: leave the line speed as it is
+    int periodMs = 1000;     // one burst per period, aligned to the UTC clock
+    bool flood = false;      // write sentences as fast as the line takes them
+    std::string replayPath;  // loaded into sim.replay by the caller
+    std::string recordPath;  // every burst written to the line is appended here
+    double unplugAfter = -1; // seconds plugged in before the pseudo-terminal goes; negative: never
+    double replugAfter = -1; // seconds away before a new one appears; negative: never
     bool help = false;
 };
 

@@ -106,15 +106,21 @@ public:
         if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
             throw std::runtime_error("openpty failed");
         device_ = name;
-        const std::string link = "COM" + std::to_string(portNumber);
-        std::filesystem::remove(link);
-        std::filesystem::create_symlink(name, link);
+        link_ = "COM" + std::to_string(portNumber);
+        std::filesystem::remove(link_);
+        std::filesystem::create_symlink(name, link_);
     }
     PtyPort(const PtyPort&) = delete;
     PtyPort& operator=(const PtyPort&) = delete;
     ~PtyPort() {
         ::close(master_);
         ::close(slave_);
+    }
+    // Pulled out: the far end goes, and its COMn link with it.
+    void Unplug() {
+        std::filesystem::remove(link_);
+        ::close(master_);
+        master_ = -1;
     }
     void Send(const std::string& bytes) {
         [[maybe_unused]] ssize_t n = ::write(master_, bytes.data(), bytes.size());
@@ -149,6 +155,7 @@ private:
     int master_ = -1;
     int slave_ = -1;
     std::string device_;
+    std::string link_;
     std::string received_;
 };
 

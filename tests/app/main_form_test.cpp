@@ -364,14 +364,14 @@ TEST_F(MainFormTest, MenusAndTheirStartMarks) {
     QStringList visible;
     for (QAction* a : tools->actions())
         if (a->isVisible())
-            visible << a->text();
-    EXPECT_EQ(visible, QStringList{"Baud Rate"});
+            visible << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(visible, (QStringList{"Baud Rate", "-", "Find Receiver..."}));
 
     QMenu* baud = ToolsMenu(form, "Baud Rate");
     ASSERT_NE(baud, nullptr);
     EXPECT_EQ(ActionTexts(baud),
               (QStringList{"1200 bps", "2400 bps", "4800 bps", "9600 bps", "14400 bps", "19200 bps",
-                           "38400 bps", "57600 bps", "115200 bps"}));
+                           "38400 bps", "57600 bps", "115200 bps", "-", "Detect"}));
     EXPECT_EQ(ActionTexts(ToolsMenu(form, "Stop Bits")),
               (QStringList{"1 stop bit", "1.5 stop bits", "2 stop bits"}));
     EXPECT_EQ(
@@ -757,8 +757,11 @@ TEST_F(MainFormTest, StatusLineNamesPortDeviceSettingsAndLinkState) {
 
     QComboBox* ports = Find<QComboBox>("ComPortComboBox");
     ChooseItem(ports, "COM_2");
-    EXPECT_EQ(status->text(), "COM_2 -> /nonexistent-quillmar/tty2 (missing) | 9600 bit/s 8N1 | "
-                              "start failed: QVX_COMPORT_INIT_ERR, the device could not be opened");
+    EXPECT_EQ(status->text(),
+              "COM_2 -> /nonexistent-quillmar/tty2 (missing) | 9600 bit/s 8N1 | "
+              "start failed: QVX_COMPORT_INIT_ERR - No such device: COM2 is a link to "
+              "/nonexistent-quillmar/tty2, which is not there (the receiver is unplugged, or was "
+              "renumbered).");
 
     PtyPort port(3);
     MenuItem(ToolsMenu(form, "Baud Rate"), "4800 bps")->trigger();
@@ -788,8 +791,25 @@ TEST_F(MainFormTest, StatusLineNamesPortDeviceSettingsAndLinkState) {
         5000))
         << status->text().toStdString();
 
+    // Pulled out: the line says so until the receiver is back under COM3,
+    // here as another device node.
+    port.Unplug();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return status->text() == head + "receiver lost"; }, 5000))
+        << status->text().toStdString();
+    PtyPort again(3);
+    const QString backHead = "COM_3 -> " + QString::fromStdString(fs::canonical("COM3").string()) +
+                             " | 4800 bit/s 8N1 | ";
+    EXPECT_TRUE(ProcessEventsUntil(
+        [&] {
+            again.Send(FixBurst());
+            QTest::qWait(200);
+            return status->text().startsWith(backHead + "receiving, last batch");
+        },
+        5000))
+        << status->text().toStdString();
+
     QTest::mouseClick(Find<QToolButton>("StopComSpeedButton"), Qt::LeftButton);
-    EXPECT_EQ(status->text(), head + "stopped");
+    EXPECT_EQ(status->text(), backHead + "stopped");
 }
 
 TEST_F(MainFormTest, StopPutsTheFixTimeBackAndARestartCommandTheSearch) {

@@ -336,7 +336,15 @@ TEST_F(FileFaults, PortsThatAreNoTerminalAreRefusedAndNeverWritten) {
     // its handle kept until the next start or stop, as for a real port.
     Choose("ComPortComboBox", "COM_3");
     ASSERT_EQ(notifier_.shown.size(), 1u);
-    EXPECT_EQ(notifier_.shown[0].text, "QVX_COMPORT_GET_COM_STATE_ERR");
+    const auto statusName = [this](std::size_t i) {
+        return notifier_.shown[i].text.section(QLatin1Char('\n'), 0, 0);
+    };
+    const auto explanation = [this](std::size_t i) {
+        return notifier_.shown[i].text.section(QLatin1Char('\n'), 1).toStdString();
+    };
+    EXPECT_EQ(statusName(0), "QVX_COMPORT_GET_COM_STATE_ERR");
+    EXPECT_NE(explanation(0).find("is a regular file (46 bytes)"), std::string::npos)
+        << explanation(0);
     EXPECT_FALSE(form_.ShowTimer->isActive());
     EXPECT_EQ(ReceiveLoopThreads(), 0);
     EXPECT_EQ(DescriptorsOn("COM3"), 1);
@@ -347,8 +355,14 @@ TEST_F(FileFaults, PortsThatAreNoTerminalAreRefusedAndNeverWritten) {
     Choose("ComPortComboBox", "COM_5");
     Choose("ComPortComboBox", "COM_6");
     ASSERT_EQ(notifier_.shown.size(), 3u) << Told(notifier_);
-    EXPECT_EQ(notifier_.shown[1].text, "QVX_COMPORT_INIT_ERR");
-    EXPECT_EQ(notifier_.shown[2].text, "QVX_COMPORT_INIT_ERR");
+    EXPECT_EQ(statusName(1), "QVX_COMPORT_INIT_ERR");
+    EXPECT_NE(explanation(1).find("COM5 in " + dir_.path() + " is no serial device"),
+              std::string::npos)
+        << explanation(1);
+    EXPECT_EQ(statusName(2), "QVX_COMPORT_INIT_ERR");
+    EXPECT_NE(explanation(2).find("COM6 is a link to " + dir_.path() + "/gone/ttyUSB0"),
+              std::string::npos)
+        << explanation(2);
     EXPECT_EQ(DescriptorsOn("COM3"), 0) << "the next start let the file go";
 
     // A terminal after all that: it runs.

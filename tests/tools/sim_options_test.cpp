@@ -104,3 +104,31 @@ TEST(GpsSimOptions, GnssTakesALineFastEnoughForItsBurstsUnlessTold) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GpsSimOptions, UnplugAndReplugGoTogetherOnAPseudoTerminal) {
+    SimOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseSimOptions({"--unplug-after", "4", "--replug-after", "2.5"}, options, error))
+        << error;
+    EXPECT_EQ(options.unplugAfter, 4.0);
+    EXPECT_EQ(options.replugAfter, 2.5);
+    SimOptions once;
+    EXPECT_TRUE(ParseSimOptions({"--unplug-after", "1"}, once, error));
+    EXPECT_LT(once.replugAfter, 0);
+
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--replug-after", "2"},
+          {"--unplug-after", "0"},
+          {"--unplug-after", "-1"},
+          {"--unplug-after", "x"},
+          {"--unplug-after", "3", "--device", "/dev/ttyUSB0"}}) {
+        SimOptions rejected;
+        error.clear();
+        EXPECT_FALSE(ParseSimOptions(bad, rejected, error)) << bad[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+} // namespace
