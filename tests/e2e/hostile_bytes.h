@@ -67,6 +67,12 @@ private:
             text += static_cast<char>('0' + Pick(0, 9));
         return text;
     }
+    // Each part drawn after the one before it, so a seed gives the same bytes
+    // whatever order a compiler evaluates operands in.
+    std::string Decimal(uint32_t whole, uint32_t fraction) {
+        std::string text = Number(static_cast<int>(whole));
+        return text + "." + Number(static_cast<int>(fraction));
+    }
     std::string Binary(std::size_t count) {
         std::string bytes;
         for (std::size_t i = 0; i < count; ++i)
@@ -80,15 +86,20 @@ private:
         case 0:
         case 1:
             return "";
-        case 2: // a plain value of the usual shape
-            return Number(static_cast<int>(Pick(1, 5))) + "." +
-                   Number(static_cast<int>(Pick(1, 4)));
+        case 2: { // a plain value of the usual shape
+            const uint32_t whole = Pick(1, 5);
+            return Decimal(whole, Pick(1, 4));
+        }
         case 3:
             return Number(static_cast<int>(Pick(1, 3)));
-        case 4: // huge
-            return Number(static_cast<int>(Pick(12, 30))) + (Chance(2) ? "." + Number(9) : "");
-        case 5:
-            return "-" + Number(static_cast<int>(Pick(1, 6))) + (Chance(2) ? ".5" : "");
+        case 4: { // huge
+            std::string text = Number(static_cast<int>(Pick(12, 30)));
+            return Chance(2) ? text + "." + Number(9) : text;
+        }
+        case 5: {
+            std::string text = "-" + Number(static_cast<int>(Pick(1, 6)));
+            return Chance(2) ? text + ".5" : text;
+        }
         case 6: { // signs and blanks
             static constexpr std::array<const char*, 12> odd = {
                 "-", "+", " ", "  ", "+-1", "-.", ".", " 12", "12 ", "-0", "1e308", "nan"};
@@ -104,16 +115,20 @@ private:
             static constexpr char letters[] = "NSEWAVMTKDRFP";
             return std::string(1, letters[Pick(0, sizeof letters - 2)]);
         }
-        case 10: // a satellite id with a letter
-            return std::string(1, "GRJCEB"[Pick(0, 5)]) + Number(static_cast<int>(Pick(1, 3)));
+        case 10: { // a satellite id with a letter
+            std::string text(1, "GRJCEB"[Pick(0, 5)]);
+            return text + Number(static_cast<int>(Pick(1, 3)));
+        }
         case 11: // ddmm.mmmm
-            return Number(4) + "." + Number(4);
+            return Decimal(4, 4);
         case 12: // dddmm.mmmm
-            return Number(5) + "." + Number(4);
+            return Decimal(5, 4);
         case 13: // hhmmss.ss
-            return Number(6) + "." + Number(2);
-        case 14:
-            return Number(static_cast<int>(Pick(1, 3))) + (Chance(2) ? "" : ",");
+            return Decimal(6, 2);
+        case 14: {
+            std::string text = Number(static_cast<int>(Pick(1, 3)));
+            return Chance(2) ? text : text + ",";
+        }
         default:
             return std::string(1, static_cast<char>(Pick(0x21, 0x7E)));
         }
@@ -128,8 +143,8 @@ private:
                 c = static_cast<char>('A' + Pick(0, 25));
             return any;
         }
-        return std::string(kTalkers[Pick(0, kTalkers.size() - 1)]) +
-               kTypes[Pick(0, kTypes.size() - 1)].name;
+        std::string address = kTalkers[Pick(0, kTalkers.size() - 1)];
+        return address + kTypes[Pick(0, kTypes.size() - 1)].name;
     }
 
     int FieldCount(const std::string& address) {
@@ -154,15 +169,19 @@ private:
     }
 
     // A 3D fix, whole and with right checksums, whose fields are still drawn
-    // from the hostile kinds where the fix does not depend on them.
+    // from the hostile kinds ('#') where the fix does not depend on them.
     std::string Fix() {
         const std::string talker = kTalkers[Pick(0, kTalkers.size() - 1)];
-        return Framed(talker + "GGA," + Field() + ",2503.1234,N,12130.5678,E,1," + Field() + "," +
-                      Field() + "," + Field() + ",M," + Field() + ",M,,") +
-               Framed(talker + "GSA,A,3," + Field() + "," + Field() + "," + Field() +
-                      ",,,,,,,,,," + Field() + "," + Field() + "," + Field()) +
-               Framed(talker + "RMC," + Field() + ",A," + Field() + ",N," + Field() + ",E," +
-                      Field() + "," + Field() + "," + Field() + ",,");
+        auto fill = [this](std::string pattern) {
+            std::string out;
+            for (char c : pattern)
+                out += c == '#' ? Field() : std::string(1, c);
+            return out;
+        };
+        std::string fix = Framed(talker + fill("GGA,#,2503.1234,N,12130.5678,E,1,#,#,#,M,#,M,,"));
+        fix += Framed(talker + fill("GSA,A,3,#,#,#,,,,,,,,,,#,#,#"));
+        fix += Framed(talker + fill("RMC,#,A,#,N,#,E,#,#,#,,"));
+        return fix;
     }
 
     // One line: "$", address, fields, a checksum of some kind, a line end of some kind.

@@ -65,6 +65,48 @@ std::vector<std::string> CrLfLines(const std::string& text) {
     return lines;
 }
 
+// The feed is only as hostile as its generator: a run's worth of one seed
+// holds every kind of damage, and a burst is the same whether or not the ones
+// before it were made (so a printed seed replays the bytes).
+TEST(HostileBytes, ASeedGivesItsBurstsAgainAndARunHoldsEveryKindOfDamage) {
+    hostile::BurstMaker run(42), alone(42);
+    std::string stream;
+    int over4k = 0;
+    for (int n = 0; n < 160; ++n) { // 40 s at four bursts a second
+        const std::string burst = run.Burst(n);
+        over4k += burst.size() > 4096;
+        stream += burst;
+    }
+    EXPECT_EQ(alone.Burst(77), run.Burst(77));
+    EXPECT_NE(alone.Burst(78), hostile::BurstMaker(43).Burst(78));
+    EXPECT_GE(over4k, 10);
+
+    int valid = 0, damaged = 0, longLines = 0, glued = 0;
+    std::size_t start = 0;
+    for (std::size_t end; (end = stream.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string_view line(stream.data() + start, end - start);
+        longLines += line.size() >= 300;
+        if (line.starts_with('$'))
+            (ValidNmeaSentence(line) ? valid : damaged) += 1;
+        for (std::size_t at = line.find('$', 1); at != std::string::npos;
+             at = line.find('$', at + 1))
+            glued += 1;
+    }
+    EXPECT_GT(valid, 500);
+    EXPECT_GT(damaged, 200);
+    EXPECT_GT(longLines, 20);
+    EXPECT_GT(glued, 50) << "sentences without a line end before the next";
+    EXPECT_NE(stream.find('\0'), std::string::npos);
+    EXPECT_NE(stream.find('\xFF'), std::string::npos);
+    EXPECT_NE(stream.find(std::string(40, '9')), std::string::npos);
+    for (const char* talker : hostile::kTalkers) {
+        for (const char* type : {"GGA", "GSA", "GSV", "RMC", "VTG", "ZDA", "GLL", "TXT"})
+            EXPECT_NE(stream.find("$" + std::string(talker) + type + ","), std::string::npos)
+                << talker << type;
+    }
+    EXPECT_NE(stream.find("$PUBX,"), std::string::npos);
+}
+
 using HostileFeed = WholeProgram;
 
 TEST_F(HostileFeed, EveryWindowSurvivesFortySecondsOfHostileBytesAndEndsOnSigterm) {
