@@ -50,6 +50,7 @@ e2e_start_sim() {
 # e2e_start_program DIR: the program in DIR, on the test's X server.
 e2e_start_program() {
     local dir=$1
+    e2e_program_dir=$dir
     (cd "$dir" && QT_QPA_PLATFORM=xcb exec "$E2E_PROGRAM" >"$dir/program.out" 2>&1) &
     e2e_program_pid=$!
     e2e_pids+=($e2e_program_pid)
@@ -67,7 +68,14 @@ e2e_stop_program() {
         echo "the program did not end within ${limit}s of SIGTERM" >&2
         return 1
     fi
-    wait "$e2e_program_pid"
+    local status=0
+    wait "$e2e_program_pid" || status=$?
+    if [ $status -ne 0 ]; then
+        # A sanitizer's report at exit is one way to get here.
+        echo "the program exited with status $status; its output:" >&2
+        tail -n 60 "$e2e_program_dir/program.out" >&2
+    fi
+    return $status
 }
 
 # CPU seconds (user + system) a process has used so far.

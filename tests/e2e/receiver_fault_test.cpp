@@ -263,7 +263,9 @@ TEST_F(ReceiverFaults, HundredPortSwitchesLeakNoThreadDescriptorOrMemory) {
                 tasks, tasksAfter, peakLoops, settled, fds, fdsAfter, rssKb, rssAfterKb);
     EXPECT_LE(tasksAfter, tasks + 1);
     EXPECT_LE(fdsAfter, fds + 2);
-    EXPECT_LT(rssAfterKb - rssKb, 4096);
+    if (kResidentMemoryMeasures) {
+        EXPECT_LT(rssAfterKb - rssKb, 4096);
+    }
 
     // Stopped: no receive loop is left at all.
     ClickTool("StopComSpeedButton");

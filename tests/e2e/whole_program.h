@@ -58,6 +58,15 @@ inline double SecondsUntil(const std::function<bool()>& done, int timeoutMs) {
     return static_cast<double>(timer.elapsed()) / 1000.0;
 }
 
+// Under AddressSanitizer freed memory waits in a quarantine of up to 256 MB,
+// so resident memory says nothing about leaks there; LeakSanitizer checks
+// them at exit instead.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kResidentMemoryMeasures = false;
+#else
+inline constexpr bool kResidentMemoryMeasures = true;
+#endif
+
 // A line of /proc/self/status ("VmRSS:", "Threads:") as a number.
 inline long ProcStatusValue(const char* key) {
     const std::string status = ReadFileBytes("/proc/self/status");
