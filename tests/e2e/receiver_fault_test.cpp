@@ -34,6 +34,11 @@ TEST_F(ReceiverFaults, ReceiverThatGoesAwayEmptiesTheViewsAndComesBackAfterStopA
         << "the views never showed the receiver";
 
     first.Kill();
+    // Its pseudo-terminal's number is free for any other process to take, and
+    // the program follows COM3 to whatever it then leads to; a device that is
+    // gone leaves a link that leads nowhere.
+    std::filesystem::remove("COM3");
+    std::filesystem::create_symlink("/nonexistent-quillmar/receiver", "COM3");
     const double stateEmptied =
         SecondsUntil([] { return StateIsEmpty(TakeReceiverSnapshot()); }, 6000);
     const double viewsEmptied = SecondsUntil([&] { return LookOfViews() == empty; }, 6000);
