@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# A byte flood on the line for about 60 s, the whole program on a real X
+# A byte flood on the line for about 35 s, the whole program on a real X
 # server with the main and view traces on (not the receive loop's, whose line
 # per millisecond would only measure the disk): memory stays flat, every
 # window keeps ticking once per batch, and SIGTERM ends the program cleanly.
 set -euo pipefail
 E2E_PROGRAM=$1 E2E_SIM=$2 check=$3 artifacts=$4
-flood_seconds=${FLOOD_SECONDS:-60}
+flood_seconds=${FLOOD_SECONDS:-35}
 source "$(dirname "$0")/e2e_lib.sh"
 dir=$(mktemp -d /tmp/quillmar-flood-XXXXXX)
 trap 'e2e_cleanup; rm -rf "$dir"' EXIT
