@@ -57,14 +57,6 @@ struct RawPty {
     int slave = -1;
 };
 
-std::vector<std::string> CrLfLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-        lines.push_back(text.substr(at, end - at));
-    return lines;
-}
-
 // The feed is only as hostile as its generator: a run's worth of one seed
 // holds every kind of damage, and a burst is the same whether or not the ones
 // before it were made (so a printed seed replays the bytes).
@@ -210,13 +202,13 @@ TEST_F(HostileFeed, EveryWindowSurvivesFortySecondsOfHostileBytesAndEndsOnSigter
     EXPECT_EQ(DescriptorsOn("COM1"), 1) << "the port stayed open";
 
     // The log holds lines as they came: each a piece of what was sent.
-    const std::vector<std::string> logged = CrLfLines(ReadFileBytes("GPS_LOG.txt"));
+    const std::vector<std::string> logged = CrLfSplit(ReadFileBytes("GPS_LOG.txt"));
     EXPECT_GT(logged.size(), 100u);
     for (const std::string& entry : logged)
         ASSERT_NE(sent.find(entry), std::string::npos) << "logged but never sent: " << entry;
     // Records saved are whole: twelve CR LF lines each.
     const std::string records = ReadFileBytes("GPS_INFO.txt");
-    EXPECT_EQ(CrLfLines(records).size() % 12, 0u);
+    EXPECT_EQ(CrLfSplit(records).size() % 12, 0u);
     EXPECT_TRUE(records.empty() || records.ends_with("\r\n"));
     // Every trace was written to.
     for (const char* trace :
@@ -228,7 +220,7 @@ TEST_F(HostileFeed, EveryWindowSurvivesFortySecondsOfHostileBytesAndEndsOnSigter
         EXPECT_EQ(shown.text, QString::fromLatin1(kInformationWrong)) << Told(notifier_);
     }
     std::printf("%zu lines logged, %zu information records, %zu notices\n", logged.size(),
-                CrLfLines(records).size() / 12, notifier_.shown.size());
+                CrLfSplit(records).size() / 12, notifier_.shown.size());
 }
 
 } // namespace

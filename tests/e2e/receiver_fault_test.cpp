@@ -12,13 +12,6 @@
 
 namespace {
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 using ReceiverFaults = WholeProgram;
 
 TEST_F(ReceiverFaults, ReceiverThatGoesAwayEmptiesTheViewsAndComesBackAfterStopAndGo) {
@@ -94,15 +87,6 @@ bool PlainAscii(const std::string& line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
 
-// The lines of a file whose lines end in CR LF.
-std::vector<std::string> CrLfLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-        lines.push_back(text.substr(at, end - at));
-    return lines;
-}
-
 TEST_F(ReceiverFaults, NoiseHidesNoLineAndOnlyAWrongRateGetsTheBaudRateHelp) {
     WriteFileBytes("SatelliteLog.txt", ""); // the sky plot traces what it draws
     GpsSim sim("COM3", {"--garbage", "--seed", "12", "--record", "sent.txt"});
@@ -159,7 +143,7 @@ TEST_F(ReceiverFaults, NoiseHidesNoLineAndOnlyAWrongRateGetsTheBaudRateHelp) {
     EXPECT_GT(linesShown, 20);
     EXPECT_TRUE(noiseSeen) << "no line with junk met the pane with a sentence after it";
     // The log has every line as it came, junk and all.
-    const std::vector<std::string> logged = CrLfLines(ReadFileBytes("GPS_LOG.txt"));
+    const std::vector<std::string> logged = CrLfSplit(ReadFileBytes("GPS_LOG.txt"));
     EXPECT_GT(logged.size(), 20u);
     int loggedWithJunk = 0;
     for (const std::string& line : logged) {

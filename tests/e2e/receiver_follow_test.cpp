@@ -7,13 +7,6 @@
 
 namespace {
 
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 bool LinkPresent(const char* name) {
     char target[256];
     return readlink(name, target, sizeof target) > 0;

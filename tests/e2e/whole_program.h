@@ -22,7 +22,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
 
 #include "app_fakes.h"
 #include "gps_thread.h"
@@ -159,6 +161,23 @@ struct ViewLook {
     }
     bool operator==(const ViewLook&) const = default;
 };
+
+// CPU seconds this process has used, the program and the test together.
+inline double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The lines of a text whose lines end in CR LF; an unended tail is left out.
+inline std::vector<std::string> CrLfSplit(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
+}
 
 inline ViewLook LookOfViews() {
     ViewLook look;
