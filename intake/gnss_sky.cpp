@@ -6,6 +6,9 @@
 #include <string_view>
 
 #include "field_scan.h"
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include "slot_text.h"
 
 namespace {
@@ -28,29 +31,38 @@ struct FieldEnds {
 constexpr FieldEnds kFieldEnds;
 
 // The fields after the header of a sentence; the sentence ends at its '*' or
-// at the zero byte that follows the line in its slot, so the scan needs no
-// end check of its own. Returns how many there are, at most `max`.
+// at the zero byte that follows the line in its slot. Sixteen bytes are
+// looked at together, so a field's length costs no guess of its own.
+// Returns how many fields there are, at most `max`.
 int SplitFields(const char* line, int length, Field* fields, int max) {
     if (length < 7 || line[6] != ',')
         return 0;
     int count = 0;
-    const char* at = line + 7;
-    for (;;) {
-        const char* start = at;
-        while (!kFieldEnds.end[static_cast<unsigned char>(*at)])
-            ++at;
-        if (count == max)
-            return count;
-        fields[count++] = {start, static_cast<int>(at - start)};
-        if (*at != ',')
-            return count;
-        ++at;
+    const char* start = line + 7;
+    for (const char* block = start;; block += 16) {
+        const field_scan::Stops16 stops = field_scan::StopsAt(block);
+        for (uint32_t ends = stops.ends; ends != 0; ends &= ends - 1) {
+            const int end = std::countr_zero(ends);
+            if (count == max)
+                return count;
+            fields[count++] = {start, static_cast<int>(block + end - start)};
+            if ((stops.last >> end & 1) != 0)
+                return count;
+            start = block + end + 1;
+        }
     }
 }
 
 // Satellite numbers and levels are a few digits; anything else is read as the
 // slot readers read it.
 [[gnu::always_inline]] inline int NumberOf(const Field& f) {
+    if (f.size == 2) {
+        // The usual case, without a loop whose length a branch must guess.
+        const unsigned tens = static_cast<unsigned char>(f.text[0]) - '0';
+        const unsigned ones = static_cast<unsigned char>(f.text[1]) - '0';
+        if (std::max(tens, ones) <= 9)
+            return static_cast<int>(tens * 10 + ones);
+    }
     if (f.size >= 1 && f.size <= 3) {
         int value = 0;
         for (int i = 0; i < f.size; ++i) {
@@ -64,10 +76,19 @@ int SplitFields(const char* line, int length, Field* fields, int max) {
     return TextToInt(std::string_view(f.text, static_cast<std::size_t>(f.size)));
 }
 
-// The field's first W characters, the rest of the slot zero.
+// The field's first W characters, the rest of the slot zero. Short slots
+// take a masked word: the text lies in the working copy, whose zero bytes
+// after the batch cover the read past a field at its end.
 template <std::size_t W> void CopyField(char (&slot)[W], const char* text, int size) {
-    for (std::size_t i = 0; i < W; ++i)
-        slot[i] = i < static_cast<std::size_t>(size) ? text[i] : '\0';
+    if constexpr (W <= 4) {
+        uint32_t word;
+        std::memcpy(&word, text, sizeof word);
+        word &= static_cast<uint32_t>((uint64_t{1} << (8 * std::min(size, 4))) - 1);
+        std::memcpy(slot, &word, W);
+    } else {
+        for (std::size_t i = 0; i < W; ++i)
+            slot[i] = i < static_cast<std::size_t>(size) ? text[i] : '\0';
+    }
 }
 template <std::size_t W> void CopyField(char (&slot)[W], const Field& field) {
     CopyField(slot, field.text, field.size);
@@ -91,7 +112,7 @@ constexpr bool Within(int number, int from, int to, int& inSystem) {
     return true;
 }
 
-uint32_t KeyByRange(int number) {
+constexpr uint32_t KeyByRange(int number) {
     int n = 0;
     if (number >= 1 && number <= 64) // GPS and the SBAS numbers of NMEA
         return Key(kGps, number);
@@ -108,7 +129,7 @@ uint32_t KeyByRange(int number) {
     return kNone;
 }
 
-Talker TalkerOfSystem(int systemId) {
+constexpr Talker TalkerOfSystem(int systemId) {
     switch (systemId) {
     case 1:
         return Talker::GP;
@@ -127,9 +148,7 @@ Talker TalkerOfSystem(int systemId) {
     }
 }
 
-[[gnu::always_inline]] inline uint32_t SatelliteKey(Talker talker, int systemId, int number) {
-    if (systemId != 0)
-        talker = TalkerOfSystem(systemId);
+constexpr uint32_t KeyOf(Talker talker, int number) {
     int n = 0;
     switch (talker) {
     case Talker::GP:
@@ -157,25 +176,47 @@ Talker TalkerOfSystem(int systemId) {
     return kNone;
 }
 
+// The keys of the numbers up to 255 for each talker, looked up rather than
+// worked out: one load instead of a chain of range tests per satellite.
+struct KeyTable {
+    static constexpr int kTalkers = static_cast<int>(Talker::Other) + 1;
+    uint16_t key[kTalkers][256] = {};
+    constexpr KeyTable() {
+        for (int t = 0; t < kTalkers; ++t)
+            for (int number = 0; number < 256; ++number)
+                key[t][number] = static_cast<uint16_t>(KeyOf(static_cast<Talker>(t), number));
+    }
+};
+constexpr KeyTable kKeys;
+
+[[gnu::always_inline]] inline uint32_t SatelliteKey(Talker talker, int systemId, int number) {
+    if (systemId != 0)
+        talker = TalkerOfSystem(systemId);
+    if (static_cast<unsigned>(number) < 256)
+        return kKeys.key[static_cast<int>(talker)][number];
+    return KeyOf(talker, number);
+}
+
+// "00" to "99" as two-byte words, the first character lowest.
+struct DigitPairs {
+    uint16_t pair[100] = {};
+    constexpr DigitPairs() {
+        for (int n = 0; n < 100; ++n)
+            pair[n] = static_cast<uint16_t>(('0' + n / 10) | ('0' + n % 10) << 8);
+    }
+};
+constexpr DigitPairs kDigitPairs;
+
 // The id's text as a word: a letter (none for GPS and SBAS) and at least two
 // digits, zero-padded to four bytes, the first character lowest.
 uint32_t IdWord(uint32_t key) {
     static_assert(std::endian::native == std::endian::little);
-    const char letter = kSystemLetters[key >> 10];
-    const int number = static_cast<int>(key & 0x3FF);
-    uint32_t word = 0;
-    int shift = 0;
-    if (letter != '\0') {
-        word = static_cast<unsigned char>(letter);
-        shift = 8;
-    }
-    if (number >= 100) {
-        word |= static_cast<uint32_t>('0' + number / 100 % 10) << shift;
-        shift += 8;
-    }
-    word |= static_cast<uint32_t>('0' + number / 10 % 10) << shift;
-    word |= static_cast<uint32_t>('0' + number % 10) << (shift + 8);
-    return word;
+    const uint32_t letter = static_cast<unsigned char>(kSystemLetters[key >> 10]);
+    const unsigned number = key & 0x3FF;
+    const uint32_t digits =
+        number < 100 ? kDigitPairs.pair[number]
+                     : ('0' + number / 100 % 10) | uint32_t{kDigitPairs.pair[number % 100]} << 8;
+    return letter | digits << (letter != 0 ? 8 : 0);
 }
 
 // A table entry's 3-character slot as the same kind of word.
@@ -184,6 +225,26 @@ uint32_t SlotWord(const char (&prn)[3]) {
     uint32_t word;
     std::memcpy(&word, text, sizeof word);
     return word;
+}
+
+// Where `word` stands among the twelve, -1 when it is not there.
+int FindWord(const uint32_t (&words)[kSatelliteSlots], uint32_t word) {
+    static_assert(kSatelliteSlots == 12);
+#ifdef __SSE2__
+    const __m128i wanted = _mm_set1_epi32(static_cast<int>(word));
+    const auto match = [&](int from) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + from));
+        return static_cast<uint32_t>(
+            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(four, wanted))));
+    };
+    const uint32_t found = match(0) | match(4) << 4 | match(8) << 8;
+    return found != 0 ? std::countr_zero(found) : -1;
+#else
+    for (int i = 0; i < kSatelliteSlots; ++i)
+        if (words[i] == word)
+            return i;
+    return -1;
+#endif
 }
 
 [[gnu::always_inline]] inline int LevelOf(const Field& snr) {
@@ -232,55 +293,77 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
             ended = true;
         return f;
     };
-    const Field count = next();
-    if (ended)
-        return;
-    const Field number = next();
-    if (ended)
-        return;
-    next(); // in view: counted here across systems instead
+    Field count, number;
+    const field_scan::Stops16 head = field_scan::StopsAt(at);
+    const uint32_t head1 = head.ends & (head.ends - 1), head2 = head1 & (head1 - 1);
+    if (head2 != 0) {
+        // "c,n,ii," in one load, as nearly every page starts.
+        const int end0 = std::countr_zero(head.ends), end1 = std::countr_zero(head1);
+        const int end2 = std::countr_zero(head2);
+        const int last = std::countr_zero(head.last | 0x10000u);
+        if (last < end2)
+            return;
+        count = {at, end0};
+        number = {at + end0 + 1, end1 - end0 - 1};
+        ended = last == end2;
+        at += end2 + 1;
+    } else {
+        count = next();
+        if (ended)
+            return;
+        number = next();
+        if (ended)
+            return;
+        next(); // in view: counted here across systems instead
+    }
     lastCount_ = count.empty() ? '\0' : count.text[0];
     lastNumber_ = number.empty() ? '\0' : number.text[0];
+    const Talker keyTalker = talker;
     while (!ended) {
-        Field prn, elevation, azimuth, snr;
-        const uint32_t stops0 = field_scan::StopMask16(at);
-        const uint32_t stops1 = stops0 & (stops0 - 1);
+        const char* const group = at;
+        int end0, end1, end2, end3; // field ends from `group`
+        const field_scan::Stops16 stops = field_scan::StopsAt(at);
+        const uint32_t stops1 = stops.ends & (stops.ends - 1);
         const uint32_t stops2 = stops1 & (stops1 - 1);
         const uint32_t stops3 = stops2 & (stops2 - 1);
         if (stops3 != 0) {
             // The usual group of short fields: its four ends in one load.
-            // Only ends up to the first that is not a comma are the line's.
-            const int end0 = std::countr_zero(stops0), end1 = std::countr_zero(stops1);
-            const int end2 = std::countr_zero(stops2), end3 = std::countr_zero(stops3);
-            if (at[end0] != ',' || at[end1] != ',' || at[end2] != ',')
+            // Ends after the first that ends the sentence are not the line's.
+            end0 = std::countr_zero(stops.ends);
+            end1 = std::countr_zero(stops1);
+            end2 = std::countr_zero(stops2);
+            end3 = std::countr_zero(stops3);
+            const int last = std::countr_zero(stops.last | 0x10000u);
+            if (last < end3)
                 return;
-            prn = {at, end0};
-            elevation = {at + end0 + 1, end1 - end0 - 1};
-            azimuth = {at + end1 + 1, end2 - end1 - 1};
-            snr = {at + end2 + 1, end3 - end2 - 1};
-            at += end3;
-            if (*at == ',')
-                ++at;
-            else
-                ended = true;
+            ended = last == end3;
+            at += end3 + 1;
         } else {
-            prn = next();
+            next();
             if (ended)
                 return;
-            elevation = next();
+            end0 = static_cast<int>(at - group) - 1;
+            next();
             if (ended)
                 return;
-            azimuth = next();
+            end1 = static_cast<int>(at - group) - 1;
+            next();
             if (ended)
                 return;
-            snr = next();
+            end2 = static_cast<int>(at - group) - 1;
+            const Field snr = next();
+            end3 = static_cast<int>(snr.text + snr.size - group);
         }
-        if (prn.empty())
-            continue;
-        const uint32_t key = SatelliteKey(talker, 0, NumberOf(prn));
+        if (end0 == 0)
+            continue; // no number
+        const int number = NumberOf(Field{group, end0});
+        const uint32_t key = static_cast<unsigned>(number) < 256
+                                 ? kKeys.key[static_cast<int>(keyTalker)][number]
+                                 : KeyOf(keyTalker, number);
         if (key == kNone)
             continue;
-        const int level = LevelOf(snr);
+        const int level = LevelOf(Field{group + end2 + 1, end3 - end2 - 1});
+        const Group here{group, static_cast<uint32_t>(end0 | end1 << 8 | end2 << 16 | end3 << 24)};
         // Open addressing over a small table: a burst brings up to a hundred.
         unsigned slot = HashSlot(key);
         while (index_[slot] != kNoSatellite && satellites_[index_[slot]].key != key)
@@ -290,7 +373,7 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
             Satellite& known = satellites_[index_[slot]];
             if (level > known.level) {
                 known.level = level;
-                known.snr = {snr.text, snr.size};
+                known.signal = here;
             }
             continue;
         }
@@ -302,10 +385,9 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
         s.rank = UsedRank(key);
         if (s.rank != kMaxUsed)
             usedSatellite_[s.rank] = satelliteCount_ - 1;
-        s.elevation = {elevation.text, elevation.size};
-        s.azimuth = {azimuth.text, azimuth.size};
-        s.snr = {snr.text, snr.size};
         s.level = level;
+        s.first = here;
+        s.signal = here;
     }
 }
 
@@ -340,19 +422,20 @@ void SkyGatherer::RankUsed() {
     if (ranked_)
         return;
     ranked_ = true;
-    // Insertion by level: stable, so equal levels keep their GSA order.
-    int level[kMaxUsed];
+    // A counting sort over the levels, 50 down to 0 and then those not in
+    // view: stable, so equal levels keep their GSA order.
+    constexpr int kNotInView = 51;
+    int bucket[kMaxUsed];
+    int start[kNotInView + 2] = {};
     for (int u = 0; u < usedCount_; ++u) {
         const int satellite = usedSatellite_[u];
-        const int own = satellite >= 0 ? satellites_[satellite].level : -1;
-        int at = u;
-        for (; at > 0 && level[at - 1] < own; --at) {
-            byStrength_[at] = byStrength_[at - 1];
-            level[at] = level[at - 1];
-        }
-        byStrength_[at] = u;
-        level[at] = own;
+        bucket[u] = satellite >= 0 ? 50 - satellites_[satellite].level : kNotInView;
+        ++start[bucket[u] + 1];
     }
+    for (int b = 1; b <= kNotInView; ++b)
+        start[b] += start[b - 1];
+    for (int u = 0; u < usedCount_; ++u)
+        byStrength_[start[bucket[u]]++] = u;
 }
 
 void SkyGatherer::WriteGsa(GsaPart& gsa) {
@@ -423,15 +506,14 @@ void SkyGatherer::WriteGsv(GsvPart& gsv) {
         const Satellite& s = satellites_[order[e]];
         const uint32_t word = IdWord(s.key);
         std::memcpy(next.Prn[e], &word, sizeof next.Prn[e]);
-        CopyField(next.Elevation[e], s.elevation.text, s.elevation.size);
-        CopyField(next.Azimuth[e], s.azimuth.text, s.azimuth.size);
-        CopyField(next.Snr[e], s.snr.text, s.snr.size);
-        int previous = 0;
-        for (int old = 0; old < kSatelliteSlots; ++old)
-            if (oldWords[old] == word) {
-                previous = gsv.SnrLevel[old].Current;
-                break;
-            }
+        const int end0 = s.first.ends & 0xFF, end1 = s.first.ends >> 8 & 0xFF;
+        const int end2 = s.first.ends >> 16 & 0xFF;
+        CopyField(next.Elevation[e], s.first.at + end0 + 1, end1 - end0 - 1);
+        CopyField(next.Azimuth[e], s.first.at + end1 + 1, end2 - end1 - 1);
+        const int snrFrom = (s.signal.ends >> 16 & 0xFF) + 1, snrEnd = s.signal.ends >> 24;
+        CopyField(next.Snr[e], s.signal.at + snrFrom, snrEnd - snrFrom);
+        const int old = FindWord(oldWords, word);
+        const int previous = old >= 0 ? gsv.SnrLevel[old].Current : 0;
         next.SnrLevel[e] = {previous, s.level};
     }
     gsv = next;

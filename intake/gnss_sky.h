@@ -68,17 +68,19 @@ public:
     void WriteGsv(GsvPart& gsv);
 
 private:
-    // The fields of a satellite's group, read in place in the line slots:
-    // only the twelve shown are copied.
-    struct Text {
-        const char* text;
-        int size;
+    // A satellite's group of four fields (number, elevation, azimuth, SNR),
+    // read in place in the batch: where it starts and its four field ends as
+    // a byte each, counted from there. Only the twelve shown are copied.
+    struct Group {
+        const char* at;
+        uint32_t ends;
     };
     struct Satellite {
         uint32_t key; // system and number
         int rank;     // place in the used list, kMaxUsed when not used
-        Text elevation, azimuth, snr;
         int level;
+        Group first;  // elevation and azimuth as first seen
+        Group signal; // the SNR of its strongest signal
     };
     static constexpr int kMaxSatellites = 96;
     static constexpr int kMaxUsed = 64;

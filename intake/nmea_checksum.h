@@ -4,15 +4,24 @@
 
 #include <string_view>
 
-// The value of a hexadecimal digit of either case, or -1.
+namespace nmea_checksum_detail {
+struct HexTable {
+    signed char value[256] = {};
+    constexpr HexTable() {
+        for (int c = 0; c < 256; ++c)
+            value[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                       : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                       : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                                              : -1;
+    }
+};
+inline constexpr HexTable kHex;
+} // namespace nmea_checksum_detail
+
+// The value of a hexadecimal digit of either case, or -1. A lookup: the
+// digits of a checksum are whatever the line brought, so no branch guesses them.
 inline int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return nmea_checksum_detail::kHex.value[static_cast<unsigned char>(c)];
 }
 
 // Whether a line is a whole sentence: '$', the sentence, '*' and the two

@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include "field_scan.h"
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include "gnss_sky.h"
 #include "nmea_checksum.h"
 
@@ -263,6 +266,9 @@ inline void CopyLine(char* to, const char* from, uint32_t n) {
 // its first kMaxLineChars characters in the slot and is skipped. A line
 // without CR LF in the rest of the batch (garbage at a wrong rate looks like
 // that) is copied up to the limit and ends the batch.
+// A complete line's zero byte lies within reach of the field scans.
+static_assert(kMaxLineChars - 2 - 7 < field_scan::kFieldReach);
+
 TakenLine TakeLine(const char* line, uint32_t available, char* slot) {
     for (uint32_t from = 0; from < available;) {
         const void* lf = std::memchr(line + from, '\n', available - from);
@@ -288,6 +294,38 @@ TakenLine TakeLine(const char* line, uint32_t available, char* slot) {
     return {LineEnd::Broken, -1};
 }
 
+// The XOR of the bytes in [from, to). Whole 16-byte loads, the last one
+// masked, so the loop count is the only branch; the loads may reach 15 bytes
+// past `to`, which the working copy's zero bytes allow.
+[[gnu::always_inline]] inline unsigned XorBetween(const char* from, const char* to) {
+#ifdef __SSE2__
+    alignas(16) static constexpr unsigned char kKeep[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                            0xFF, 0xFF, 0xFF, 0xFF};
+    __m128i wide = _mm_setzero_si128();
+    for (; to - from > 16; from += 16)
+        wide = _mm_xor_si128(wide, _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+    const __m128i keep =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - (to - from)));
+    wide = _mm_xor_si128(
+        wide, _mm_and_si128(keep, _mm_loadu_si128(reinterpret_cast<const __m128i*>(from))));
+    uint64_t word =
+        static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_xor_si128(wide, _mm_srli_si128(wide, 8))));
+#else
+    uint64_t word = 0;
+    for (; to - from >= 8; from += 8) {
+        uint64_t chunk;
+        std::memcpy(&chunk, from, sizeof chunk);
+        word ^= chunk;
+    }
+    for (; from < to; ++from)
+        word ^= static_cast<unsigned char>(*from);
+#endif
+    for (int shift = 32; shift >= 8; shift /= 2)
+        word ^= word >> shift;
+    return static_cast<unsigned>(word & 0xFF);
+}
+
 // A checksum "*hh" that is there and does not match the characters between
 // '$' and '*'. A sentence without one is taken as it is.
 bool ChecksumWrong(const char* line, int length) {
@@ -305,21 +343,7 @@ bool ChecksumWrong(const char* line, int length) {
     const int low = HexDigitValue(line[star + 2]);
     if (high < 0 || low < 0)
         return false;
-    // XOR eight bytes at a time, then fold the word into one byte. A '*'
-    // before the last one ends the sentence there too.
-    uint64_t wide = 0;
-    int i = 1;
-    for (; i + 8 <= star; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, line + i, sizeof word);
-        wide ^= word;
-    }
-    for (int shift = 32; shift >= 8; shift /= 2)
-        wide ^= wide >> shift;
-    unsigned sum = static_cast<unsigned>(wide & 0xFF);
-    for (; i < star; ++i)
-        sum ^= static_cast<unsigned char>(line[i]);
-    return static_cast<unsigned>(high * 16 + low) != sum;
+    return static_cast<unsigned>(high * 16 + low) != XorBetween(line + 1, line + star);
 }
 
 // Dispatch by header: a talker we know and three letters, compared as one number.
