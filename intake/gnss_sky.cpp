@@ -318,7 +318,8 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
     }
     lastCount_ = count.empty() ? '\0' : count.text[0];
     lastNumber_ = number.empty() ? '\0' : number.text[0];
-    const Talker keyTalker = talker;
+    // Kept in a register: the byte stores into index_ may alias any member.
+    int seen = satelliteCount_;
     while (!ended) {
         const char* const group = at;
         int end0, end1, end2, end3; // field ends from `group`
@@ -335,21 +336,21 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
             end3 = std::countr_zero(stops3);
             const int last = std::countr_zero(stops.last | 0x10000u);
             if (last < end3)
-                return;
+                break;
             ended = last == end3;
             at += end3 + 1;
         } else {
             next();
             if (ended)
-                return;
+                break;
             end0 = static_cast<int>(at - group) - 1;
             next();
             if (ended)
-                return;
+                break;
             end1 = static_cast<int>(at - group) - 1;
             next();
             if (ended)
-                return;
+                break;
             end2 = static_cast<int>(at - group) - 1;
             const Field snr = next();
             end3 = static_cast<int>(snr.text + snr.size - group);
@@ -358,8 +359,8 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
             continue; // no number
         const int number = NumberOf(Field{group, end0});
         const uint32_t key = static_cast<unsigned>(number) < 256
-                                 ? kKeys.key[static_cast<int>(keyTalker)][number]
-                                 : KeyOf(keyTalker, number);
+                                 ? kKeys.key[static_cast<int>(talker)][number]
+                                 : KeyOf(talker, number);
         if (key == kNone)
             continue;
         const int level = LevelOf(Field{group + end2 + 1, end3 - end2 - 1});
@@ -377,27 +378,33 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
             }
             continue;
         }
-        if (satelliteCount_ == kMaxSatellites)
+        if (seen == kMaxSatellites)
             continue;
-        index_[slot] = static_cast<uint8_t>(satelliteCount_);
-        Satellite& s = satellites_[satelliteCount_++];
+        index_[slot] = static_cast<uint8_t>(seen);
+        Satellite& s = satellites_[seen];
         s.key = key;
         s.rank = UsedRank(key);
         if (s.rank != kMaxUsed)
-            usedSatellite_[s.rank] = satelliteCount_ - 1;
+            usedSatellite_[s.rank] = seen;
+        ++seen;
         s.level = level;
         s.first = here;
         s.signal = here;
     }
+    satelliteCount_ = seen;
 }
 
 void SkyGatherer::AddGsa(const char* line, int length, Talker talker) {
     Field f[19];
     const int count = SplitFields(line, length, f, 19);
     const bool gn = talker == Talker::GN;
-    if (headerLine_ == nullptr || (gn && !headerFromGn_)) {
-        headerLine_ = line;
-        headerLength_ = length;
+    if (!hasHeader_ || (gn && !headerFromGn_)) {
+        constexpr int kHeaderFields[5] = {0, 1, 14, 15, 16};
+        for (int k = 0; k < 5; ++k) {
+            const int i = kHeaderFields[k];
+            header_[k] = i < count ? Span{f[i].text, f[i].size} : Span{line, 0};
+        }
+        hasHeader_ = true;
         headerFromGn_ = gn;
     }
     const int systemId = count >= 18 ? NumberOf(f[17]) : 0;
@@ -425,11 +432,13 @@ void SkyGatherer::RankUsed() {
     // A counting sort over the levels, 50 down to 0 and then those not in
     // view: stable, so equal levels keep their GSA order.
     constexpr int kNotInView = 51;
-    int bucket[kMaxUsed];
-    int start[kNotInView + 2] = {};
+    static_assert(kMaxUsed < 256);
+    uint8_t bucket[kMaxUsed];
+    uint8_t start[kNotInView + 2] = {}; // bytes: a few vector stores clear them
     for (int u = 0; u < usedCount_; ++u) {
         const int satellite = usedSatellite_[u];
-        bucket[u] = satellite >= 0 ? 50 - satellites_[satellite].level : kNotInView;
+        bucket[u] =
+            static_cast<uint8_t>(satellite >= 0 ? 50 - satellites_[satellite].level : kNotInView);
         ++start[bucket[u] + 1];
     }
     for (int b = 1; b <= kNotInView; ++b)
@@ -440,19 +449,12 @@ void SkyGatherer::RankUsed() {
 
 void SkyGatherer::WriteGsa(GsaPart& gsa) {
     std::memset(&gsa, 0, sizeof gsa);
-    if (headerLine_ != nullptr) {
-        Field f[17];
-        const int count = SplitFields(headerLine_, headerLength_, f, 17);
-        if (count > 0)
-            CopyField(gsa.Mode, f[0]);
-        if (count > 1)
-            CopyField(gsa.FixType, f[1]);
-        if (count > 14)
-            CopyField(gsa.Pdop, f[14]);
-        if (count > 15)
-            CopyField(gsa.Hdop, f[15]);
-        if (count > 16)
-            CopyField(gsa.Vdop, f[16]);
+    if (hasHeader_) {
+        CopyField(gsa.Mode, header_[0].text, header_[0].size);
+        CopyField(gsa.FixType, header_[1].text, header_[1].size);
+        CopyField(gsa.Pdop, header_[2].text, header_[2].size);
+        CopyField(gsa.Hdop, header_[3].text, header_[3].size);
+        CopyField(gsa.Vdop, header_[4].text, header_[4].size);
     }
     RankUsed();
     for (int u = 0; u < usedCount_ && u < kSatelliteSlots; ++u) {
@@ -488,33 +490,37 @@ void SkyGatherer::WriteGsv(GsvPart& gsv) {
                 order[shown++] = i;
     }
 
+    // What each shown satellite had before, read before the part is written.
     uint32_t oldWords[kSatelliteSlots];
-    for (int old = 0; old < kSatelliteSlots; ++old)
+    int oldLevels[kSatelliteSlots];
+    for (int old = 0; old < kSatelliteSlots; ++old) {
         oldWords[old] = gsv.Prn[old][0] != '\0' ? SlotWord(gsv.Prn[old]) : 0;
+        oldLevels[old] = gsv.SnrLevel[old].Current;
+    }
 
-    GsvPart next{};
-    next.MessageCount[0] = lastCount_;
-    next.MessageNumber[0] = lastNumber_;
+    // Written in place: a copy of a whole part just built would read wide
+    // over the narrow stores still on their way.
+    std::memset(&gsv, 0, sizeof gsv);
+    gsv.MessageCount[0] = lastCount_;
+    gsv.MessageNumber[0] = lastNumber_;
     // At most 96: one or two digits.
     if (satelliteCount_ >= 10) {
-        next.SatellitesInView[0] = static_cast<char>('0' + satelliteCount_ / 10);
-        next.SatellitesInView[1] = static_cast<char>('0' + satelliteCount_ % 10);
+        gsv.SatellitesInView[0] = static_cast<char>('0' + satelliteCount_ / 10);
+        gsv.SatellitesInView[1] = static_cast<char>('0' + satelliteCount_ % 10);
     } else {
-        next.SatellitesInView[0] = static_cast<char>('0' + satelliteCount_);
+        gsv.SatellitesInView[0] = static_cast<char>('0' + satelliteCount_);
     }
     for (int e = 0; e < shown; ++e) {
         const Satellite& s = satellites_[order[e]];
         const uint32_t word = IdWord(s.key);
-        std::memcpy(next.Prn[e], &word, sizeof next.Prn[e]);
+        std::memcpy(gsv.Prn[e], &word, sizeof gsv.Prn[e]);
         const int end0 = s.first.ends & 0xFF, end1 = s.first.ends >> 8 & 0xFF;
         const int end2 = s.first.ends >> 16 & 0xFF;
-        CopyField(next.Elevation[e], s.first.at + end0 + 1, end1 - end0 - 1);
-        CopyField(next.Azimuth[e], s.first.at + end1 + 1, end2 - end1 - 1);
+        CopyField(gsv.Elevation[e], s.first.at + end0 + 1, end1 - end0 - 1);
+        CopyField(gsv.Azimuth[e], s.first.at + end1 + 1, end2 - end1 - 1);
         const int snrFrom = (s.signal.ends >> 16 & 0xFF) + 1, snrEnd = s.signal.ends >> 24;
-        CopyField(next.Snr[e], s.signal.at + snrFrom, snrEnd - snrFrom);
+        CopyField(gsv.Snr[e], s.signal.at + snrFrom, snrEnd - snrFrom);
         const int old = FindWord(oldWords, word);
-        const int previous = old >= 0 ? gsv.SnrLevel[old].Current : 0;
-        next.SnrLevel[e] = {previous, s.level};
+        gsv.SnrLevel[e] = {old >= 0 ? oldLevels[old] : 0, s.level};
     }
-    gsv = next;
 }

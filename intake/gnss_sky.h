@@ -107,8 +107,13 @@ private:
     // Where each used key stands in used_, found by its hash.
     uint8_t usedIndex_[256];
     // The header fields of the GSA line that speaks for the batch.
-    const char* headerLine_ = nullptr;
-    int headerLength_ = 0;
+    // Mode, fix type, PDOP, HDOP and VDOP, read in place.
+    struct Span {
+        const char* text;
+        int size;
+    };
+    Span header_[5] = {};
+    bool hasHeader_ = false;
     bool headerFromGn_ = false;
     char lastCount_ = '\0';
     char lastNumber_ = '\0';
