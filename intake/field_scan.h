@@ -2,9 +2,9 @@
 // compare finds every field end of a block at once, so no branch has to
 // guess how long a field is.
 //
-// A line is followed by a zero byte, and loads start anywhere up to that
-// zero byte and reach kFieldReach bytes on: the buffer holding the line must
-// have kFieldReadAhead bytes after it, whatever they hold. Stops after the
+// A line is followed by a zero byte, and a load may start at any position up
+// to that zero byte: the buffer holding the line must have kFieldReadAhead
+// bytes after it, whatever they hold. Stops after the
 // first one that ends the sentence may lie past the line and mean nothing.
 #pragma once
 
@@ -14,10 +14,6 @@
 #endif
 
 namespace field_scan {
-
-// How far a line's fields reach: a line of a slot ends within this many
-// bytes after its header.
-constexpr int kFieldReach = 80;
 
 // One bit per byte of the 16 at `at`, the first byte lowest: the bytes that
 // end a field, and of those the ones that end the sentence instead of
@@ -48,4 +44,4 @@ struct Stops16 {
 
 } // namespace field_scan
 
-constexpr int kFieldReadAhead = field_scan::kFieldReach;
+constexpr int kFieldReadAhead = 16;

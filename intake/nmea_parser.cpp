@@ -266,9 +266,6 @@ inline void CopyLine(char* to, const char* from, uint32_t n) {
 // its first kMaxLineChars characters in the slot and is skipped. A line
 // without CR LF in the rest of the batch (garbage at a wrong rate looks like
 // that) is copied up to the limit and ends the batch.
-// A complete line's zero byte lies within reach of the field scans.
-static_assert(kMaxLineChars - 2 - 7 < field_scan::kFieldReach);
-
 TakenLine TakeLine(const char* line, uint32_t available, char* slot) {
     for (uint32_t from = 0; from < available;) {
         const void* lf = std::memchr(line + from, '\n', available - from);

@@ -185,3 +185,34 @@ TEST(MultiGnss, GpsPagesOneToThreeAloneFillTheTableAsTheyAlwaysHave) {
            FramedSentence("GLGSV,1,1,01,70,50,050,38"));
     EXPECT_EQ(p.Table(), (std::vector<std::string>{"02", "09", "R06", "04", "03", "01"}));
 }
+
+TEST(SatelliteIds, NumbersReadTheSameOnBothSidesOfTheLookupTable) {
+    // BeiDou's 201..263 crosses 255, where the lookup table ends.
+    for (int number = 250; number <= 263; ++number) {
+        char expected[8];
+        std::snprintf(expected, sizeof expected, "C%02d", number - 200);
+        EXPECT_EQ(Id(Talker::GB, 0, number), expected);
+        EXPECT_EQ(Id(Talker::GN, 0, number), expected);
+        EXPECT_EQ(Id(Talker::GN, 4, number), expected);
+    }
+    EXPECT_EQ(Id(Talker::GP, 0, 255), "255");
+    EXPECT_EQ(Id(Talker::GP, 0, 256), "256");
+}
+
+TEST(MultiGnss, FieldsOfAnyLengthAreCutToTheirSlots) {
+    // Long, short and empty fields of a merged table: each slot holds the
+    // field's first characters and zeros after them, as a GPS-only page's do.
+    Parsed p;
+    p.Feed(FramedSentence("GLGSV,1,1,02,65,7,03600,4,66,,1,123456789012345678,1") +
+           FramedSentence("GAGSV,1,1,01,11,60,120,42,7"));
+    // None is used: strongest first, and 123 counts as the cap, 50.
+    EXPECT_EQ(p.Table(), (std::vector<std::string>{"R02", "E11", "R01"}));
+    const GsvPart& g = p.state.Gsv;
+    EXPECT_EQ(std::string(g.Elevation[2], 3), std::string("7\0\0", 3));
+    EXPECT_EQ(std::string(g.Azimuth[2], 4), "0360");
+    EXPECT_EQ(std::string(g.Snr[2], 3), std::string("4\0\0", 3));
+    EXPECT_TRUE(SlotEmpty(g.Elevation[0]));
+    EXPECT_EQ(std::string(g.Azimuth[0], 4), std::string("1\0\0\0", 4));
+    EXPECT_EQ(SlotView(g.Snr[0]), "123");
+    EXPECT_EQ(g.SnrLevel[0].Current, 50);
+}

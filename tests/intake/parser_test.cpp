@@ -402,3 +402,43 @@ TEST(SlotNumbers, DecimalPrefixOnlyAndNoOverflow) {
     EXPECT_EQ(TruncToInt(1e300), INT_MAX);
     EXPECT_EQ(TruncToInt(std::nan("")), 0);
 }
+
+TEST(ParserChecksum, EveryLengthIsJudgedOnEveryByteUpToTheStar) {
+    // Bodies of 6 to 76 characters cross every boundary of the 16-byte XOR:
+    // a flip in the first or the last byte before '*' is always caught.
+    Parsed p;
+    uint32_t damaged = 0;
+    for (int length = 6; length <= 76; ++length) {
+        const std::string body = "GPTXT," + std::string(static_cast<std::size_t>(length - 6), 'a');
+        const std::string good = FramedSentence(body);
+        p.Feed(good);
+        ASSERT_EQ(p.state.DamagedSentences, damaged) << length;
+        for (const std::size_t at : {std::size_t{1}, good.find('*') - 1}) {
+            std::string bad = good;
+            bad[at] ^= 0x01;
+            p.Feed(bad);
+            ASSERT_EQ(p.state.DamagedSentences, ++damaged) << length << " at " << at;
+        }
+    }
+}
+
+TEST(ParserLines, AFullBatchIsReadToItsLastByte) {
+    // A short GSV page ends a batch of the largest size: what the scans read
+    // ahead of it stays inside the parser's own copy (ASan watches this).
+    const std::string page = FramedSentence("GPGSV,1,1,01,05,40,100,45");
+    // Text lines of up to 81 bytes fill the rest ("$GPTXT," "*hh" CR LF is 12).
+    std::string batch;
+    for (std::size_t rest = kMaxBatchBytes - page.size(); rest > 0;
+         rest = kMaxBatchBytes - page.size() - batch.size()) {
+        std::size_t size = rest < 81 ? rest : 81;
+        if (rest - size > 0 && rest - size < 12)
+            size -= 12;
+        batch += FramedSentence("GPTXT," + std::string(size - 12, 'f'));
+    }
+    batch += page;
+    ASSERT_EQ(batch.size(), kMaxBatchBytes);
+    Parsed p;
+    p.Feed(batch);
+    EXPECT_EQ(p.Table(), std::vector<std::string>{"05"});
+    EXPECT_EQ(p.state.Gsv.SnrLevel[0].Current, 45);
+}
