@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "nmea_parser.h"
+#include "replay_reader.h"
 #include "scripted_receiver.h"
 
 namespace {
@@ -178,6 +179,25 @@ void BM_ParseGnssBurst(benchmark::State& state) {
     ParseBursts(state, MakeGnssBursts());
 }
 BENCHMARK(BM_ParseGnssBurst);
+
+// Receivers recorded in the field, each burst as it came (two multi-GNSS
+// receivers: a u-blox NEO-M9N at about 1.4 KB and a Unicore UM621 at about
+// 3 KB a second). time_per_2kb scales the time per burst to 2 KB of its kind.
+void BM_ParseCapture(benchmark::State& state, const char* file) {
+    std::vector<std::string> bursts;
+    std::string error;
+    if (!LoadReplayFile(std::string(QUILLMAR_CORPUS_DIR) + "/" + file, bursts, error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    ParseBursts(state, bursts);
+    // Seconds per 2 KB parsed: the time over the number of 2 KB pieces.
+    state.counters["time_per_2kb"] = benchmark::Counter(
+        state.counters["burst_bytes"].value / 2048.0,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK_CAPTURE(BM_ParseCapture, m9n, "ublox-neo-m9n-nmea.log");
+BENCHMARK_CAPTURE(BM_ParseCapture, um621, "unicore-um621.log");
 
 // What the receive thread does with a GPS burst: the record's one write.
 void BM_StoreBatch(benchmark::State& state) {
