@@ -4,8 +4,8 @@
 //
 // A line is followed by a zero byte, and a load may start at any position up
 // to that zero byte: the buffer holding the line must have kFieldReadAhead
-// bytes after it, whatever they hold. Stops after the
-// first one that ends the sentence may lie past the line and mean nothing.
+// bytes after it, whatever they hold. Stops after the first one that ends the
+// sentence may lie past the line and mean nothing.
 #pragma once
 
 #include <cstdint>

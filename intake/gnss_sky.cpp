@@ -293,33 +293,15 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
             ended = true;
         return f;
     };
-    Field count, number;
-    const field_scan::Stops16 head = field_scan::StopsAt(at);
-    const uint32_t head1 = head.ends & (head.ends - 1), head2 = head1 & (head1 - 1);
-    if (head2 != 0) {
-        // "c,n,ii," in one load, as nearly every page starts.
-        const int end0 = std::countr_zero(head.ends), end1 = std::countr_zero(head1);
-        const int end2 = std::countr_zero(head2);
-        const int last = std::countr_zero(head.last | 0x10000u);
-        if (last < end2)
-            return;
-        count = {at, end0};
-        number = {at + end0 + 1, end1 - end0 - 1};
-        ended = last == end2;
-        at += end2 + 1;
-    } else {
-        count = next();
-        if (ended)
-            return;
-        number = next();
-        if (ended)
-            return;
-        next(); // in view: counted here across systems instead
-    }
+    const Field count = next();
+    if (ended)
+        return;
+    const Field number = next();
+    if (ended)
+        return;
+    next(); // in view: counted here across systems instead
     lastCount_ = count.empty() ? '\0' : count.text[0];
     lastNumber_ = number.empty() ? '\0' : number.text[0];
-    // Kept in a register: the byte stores into index_ may alias any member.
-    int seen = satelliteCount_;
     while (!ended) {
         const char* const group = at;
         int end0, end1, end2, end3; // field ends from `group`
@@ -336,31 +318,28 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
             end3 = std::countr_zero(stops3);
             const int last = std::countr_zero(stops.last | 0x10000u);
             if (last < end3)
-                break;
+                return;
             ended = last == end3;
             at += end3 + 1;
         } else {
             next();
             if (ended)
-                break;
+                return;
             end0 = static_cast<int>(at - group) - 1;
             next();
             if (ended)
-                break;
+                return;
             end1 = static_cast<int>(at - group) - 1;
             next();
             if (ended)
-                break;
+                return;
             end2 = static_cast<int>(at - group) - 1;
             const Field snr = next();
             end3 = static_cast<int>(snr.text + snr.size - group);
         }
         if (end0 == 0)
             continue; // no number
-        const int number = NumberOf(Field{group, end0});
-        const uint32_t key = static_cast<unsigned>(number) < 256
-                                 ? kKeys.key[static_cast<int>(talker)][number]
-                                 : KeyOf(talker, number);
+        const uint32_t key = SatelliteKey(talker, 0, NumberOf(Field{group, end0}));
         if (key == kNone)
             continue;
         const int level = LevelOf(Field{group + end2 + 1, end3 - end2 - 1});
@@ -378,20 +357,18 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
             }
             continue;
         }
-        if (seen == kMaxSatellites)
+        if (satelliteCount_ == kMaxSatellites)
             continue;
-        index_[slot] = static_cast<uint8_t>(seen);
-        Satellite& s = satellites_[seen];
+        index_[slot] = static_cast<uint8_t>(satelliteCount_);
+        Satellite& s = satellites_[satelliteCount_++];
         s.key = key;
         s.rank = UsedRank(key);
         if (s.rank != kMaxUsed)
-            usedSatellite_[s.rank] = seen;
-        ++seen;
+            usedSatellite_[s.rank] = satelliteCount_ - 1;
         s.level = level;
         s.first = here;
         s.signal = here;
     }
-    satelliteCount_ = seen;
 }
 
 void SkyGatherer::AddGsa(const char* line, int length, Talker talker) {
