@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
@@ -152,10 +153,17 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 int OpenDescriptorCount() {
     int count = 0;
     if (DIR* dir = opendir("/proc/self/fd")) {
-        while (dirent* entry = readdir(dir))
-            count += entry->d_name[0] != '.';
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] == '.' || atoi(entry->d_name) == dirfd(dir))
+                continue;
+            char target[64];
+            const ssize_t n = readlinkat(dirfd(dir), entry->d_name, target, sizeof target - 1);
+            if (n < 0)
+                continue; // closed meanwhile
+            target[n] = '\0';
+            count += std::strncmp(target, "pipe:", 5) != 0;
+        }
         closedir(dir);
-        --count; // the directory's own descriptor
     }
     return count;
 }
