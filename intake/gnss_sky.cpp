@@ -309,9 +309,27 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
         const uint32_t stops1 = stops.ends & (stops.ends - 1);
         const uint32_t stops2 = stops1 & (stops1 - 1);
         const uint32_t stops3 = stops2 & (stops2 - 1);
-        if (stops3 != 0) {
-            // The usual group of short fields: its four ends in one load.
-            // Ends after the first that ends the sentence are not the line's.
+        // Most receivers pad: number 2 characters, elevation 2, azimuth 3,
+        // SNR none or 2. Then the group's end follows from one byte, so the
+        // next group's load need not wait for this one's compares. (Kept a
+        // branch of its own: merged with the general case, the end would
+        // wait on the compares again.)
+        const bool snrDigits = static_cast<unsigned>(group[10] - '0') < 10u;
+        if ((stops.ends & (snrDigits ? 0x1FFFu : 0x7FFu)) ==
+            (snrDigits ? 1u << 2 | 1u << 5 | 1u << 9 | 1u << 12
+                       : 1u << 2 | 1u << 5 | 1u << 9 | 1u << 10)) {
+            end0 = 2;
+            end1 = 5;
+            end2 = 9;
+            end3 = snrDigits ? 12 : 10;
+            at = group + end3 + 1;
+            const int last = std::countr_zero(stops.last | 0x10000u);
+            if (last < end3)
+                return;
+            ended = last == end3;
+        } else if (stops3 != 0) {
+            // Other short fields: the four ends in one load. Ends after the
+            // first that ends the sentence are not the line's.
             end0 = std::countr_zero(stops.ends);
             end1 = std::countr_zero(stops1);
             end2 = std::countr_zero(stops2);

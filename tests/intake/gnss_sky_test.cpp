@@ -216,3 +216,24 @@ TEST(MultiGnss, FieldsOfAnyLengthAreCutToTheirSlots) {
     EXPECT_EQ(SlotView(g.Snr[0]), "123");
     EXPECT_EQ(g.SnrLevel[0].Current, 50);
 }
+
+TEST(MultiGnss, PaddedGroupsAndTheirNeighboursReadAlike) {
+    // Groups of the usual widths (number 2, elevation 2, azimuth 3, SNR none
+    // or 2) are read by their positions; these differ from them in one place
+    // each, or end the sentence, and must read as any group does.
+    Parsed p;
+    p.Feed(
+        FramedSentence("GLGSV,1,1,05,65,10,100,,66,20,200,30,67,30,300,7,68,40,040,4x,69,50,050,") +
+        FramedSentence("GAGSV,1,1,01,11,60,120,42"));
+    EXPECT_EQ(p.Table(), (std::vector<std::string>{"E11", "R02", "R03", "R04", "R01", "R05"}));
+    const GsvPart& g = p.state.Gsv;
+    const std::vector<std::string> snr = {"42", "30", "7", "4x", "", ""};
+    const std::vector<int> level = {42, 30, 7, 4, 0, 0};
+    for (int e = 0; e < 6; ++e) {
+        EXPECT_EQ(SlotView(g.Snr[e]), snr[e]) << e;
+        EXPECT_EQ(g.SnrLevel[e].Current, level[e]) << e;
+    }
+    EXPECT_EQ(SlotView(g.Elevation[5]), "50");
+    EXPECT_EQ(SlotView(g.Azimuth[5]), "050");
+    EXPECT_EQ(SlotView(g.SatellitesInView), "6");
+}
