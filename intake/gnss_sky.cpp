@@ -275,6 +275,35 @@ int SkyGatherer::UsedRank(uint32_t key) const {
     return kMaxUsed;
 }
 
+// Keeps one satellite group: a new satellite, or a stronger signal of one
+// seen already.
+[[gnu::always_inline]] inline void SkyGatherer::Keep(uint32_t key, Group here, int level) {
+    // Open addressing over a small table: a burst brings up to a hundred.
+    unsigned slot = HashSlot(key);
+    while (index_[slot] != kNoSatellite && satellites_[index_[slot]].key != key)
+        slot = (slot + 1) & 0xFF;
+    if (index_[slot] != kNoSatellite) {
+        // The same satellite on another signal: its strongest one counts.
+        Satellite& known = satellites_[index_[slot]];
+        if (level > known.level) {
+            known.level = level;
+            known.signal = here;
+        }
+        return;
+    }
+    if (satelliteCount_ == kMaxSatellites)
+        return;
+    index_[slot] = static_cast<uint8_t>(satelliteCount_);
+    Satellite& s = satellites_[satelliteCount_++];
+    s.key = key;
+    s.rank = UsedRank(key);
+    if (s.rank != kMaxUsed)
+        usedSatellite_[s.rank] = satelliteCount_ - 1;
+    s.level = level;
+    s.first = here;
+    s.signal = here;
+}
+
 void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
     if (length < 7 || line[6] != ',')
         return;
@@ -293,41 +322,67 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
             ended = true;
         return f;
     };
-    const Field count = next();
-    if (ended)
-        return;
-    const Field number = next();
-    if (ended)
-        return;
-    next(); // in view: counted here across systems instead
-    lastCount_ = count.empty() ? '\0' : count.text[0];
-    lastNumber_ = number.empty() ? '\0' : number.text[0];
+    // Nearly always "c,n,vv,": one load tells.
+    const field_scan::Stops16 head = field_scan::StopsAt(at);
+    if ((head.ends & 0x7F) == (1u << 1 | 1u << 3 | 1u << 6) && (head.last & 0x7F) == 0) {
+        lastCount_ = at[0];
+        lastNumber_ = at[2];
+        at += 7;
+    } else {
+        const Field count = next();
+        if (ended)
+            return;
+        const Field number = next();
+        if (ended)
+            return;
+        next(); // in view: counted here across systems instead
+        lastCount_ = count.empty() ? '\0' : count.text[0];
+        lastNumber_ = number.empty() ? '\0' : number.text[0];
+    }
+    const uint16_t* const keys = kKeys.key[static_cast<int>(talker)];
     while (!ended) {
         const char* const group = at;
-        int end0, end1, end2, end3; // field ends from `group`
         const field_scan::Stops16 stops = field_scan::StopsAt(at);
-        const uint32_t stops1 = stops.ends & (stops.ends - 1);
-        const uint32_t stops2 = stops1 & (stops1 - 1);
-        const uint32_t stops3 = stops2 & (stops2 - 1);
         // Most receivers pad: number 2 characters, elevation 2, azimuth 3,
         // SNR none or 2. Then the group's end follows from one byte, so the
-        // next group's load need not wait for this one's compares. (Kept a
-        // branch of its own: merged with the general case, the end would
-        // wait on the compares again.)
+        // next group's load need not wait for this one's compares, and the
+        // fields are read at known places. (Kept a branch of its own: merged
+        // with the general case, the end would wait on the compares again.)
         const bool snrDigits = static_cast<unsigned>(group[10] - '0') < 10u;
         if ((stops.ends & (snrDigits ? 0x1FFFu : 0x7FFu)) ==
             (snrDigits ? 1u << 2 | 1u << 5 | 1u << 9 | 1u << 12
                        : 1u << 2 | 1u << 5 | 1u << 9 | 1u << 10)) {
-            end0 = 2;
-            end1 = 5;
-            end2 = 9;
-            end3 = snrDigits ? 12 : 10;
+            const int end3 = snrDigits ? 12 : 10;
             at = group + end3 + 1;
             const int last = std::countr_zero(stops.last | 0x10000u);
             if (last < end3)
                 return;
             ended = last == end3;
-        } else if (stops3 != 0) {
+            const unsigned tens = static_cast<unsigned char>(group[0]) - '0';
+            const unsigned ones = static_cast<unsigned char>(group[1]) - '0';
+            const uint32_t key = std::max(tens, ones) <= 9
+                                     ? keys[tens * 10 + ones]
+                                     : SatelliteKey(talker, 0, NumberOf(Field{group, 2}));
+            if (key == kNone)
+                continue;
+            int level = 0;
+            if (snrDigits) {
+                const unsigned snrOnes = static_cast<unsigned char>(group[11]) - '0';
+                level = snrOnes <= 9
+                            ? std::min(50, static_cast<int>((group[10] - '0') * 10 + snrOnes))
+                            : LevelOf(Field{group + 10, 2});
+            }
+            Keep(key,
+                 Group{group, snrDigits ? 2u | 5u << 8 | 9u << 16 | 12u << 24
+                                        : 2u | 5u << 8 | 9u << 16 | 10u << 24},
+                 level);
+            continue;
+        }
+        int end0, end1, end2, end3; // field ends from `group`
+        const uint32_t stops1 = stops.ends & (stops.ends - 1);
+        const uint32_t stops2 = stops1 & (stops1 - 1);
+        const uint32_t stops3 = stops2 & (stops2 - 1);
+        if (stops3 != 0) {
             // Other short fields: the four ends in one load. Ends after the
             // first that ends the sentence are not the line's.
             end0 = std::countr_zero(stops.ends);
@@ -360,32 +415,8 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
         const uint32_t key = SatelliteKey(talker, 0, NumberOf(Field{group, end0}));
         if (key == kNone)
             continue;
-        const int level = LevelOf(Field{group + end2 + 1, end3 - end2 - 1});
-        const Group here{group, static_cast<uint32_t>(end0 | end1 << 8 | end2 << 16 | end3 << 24)};
-        // Open addressing over a small table: a burst brings up to a hundred.
-        unsigned slot = HashSlot(key);
-        while (index_[slot] != kNoSatellite && satellites_[index_[slot]].key != key)
-            slot = (slot + 1) & 0xFF;
-        if (index_[slot] != kNoSatellite) {
-            // The same satellite on another signal: its strongest one counts.
-            Satellite& known = satellites_[index_[slot]];
-            if (level > known.level) {
-                known.level = level;
-                known.signal = here;
-            }
-            continue;
-        }
-        if (satelliteCount_ == kMaxSatellites)
-            continue;
-        index_[slot] = static_cast<uint8_t>(satelliteCount_);
-        Satellite& s = satellites_[satelliteCount_++];
-        s.key = key;
-        s.rank = UsedRank(key);
-        if (s.rank != kMaxUsed)
-            usedSatellite_[s.rank] = satelliteCount_ - 1;
-        s.level = level;
-        s.first = here;
-        s.signal = here;
+        Keep(key, Group{group, static_cast<uint32_t>(end0 | end1 << 8 | end2 << 16 | end3 << 24)},
+             LevelOf(Field{group + end2 + 1, end3 - end2 - 1}));
     }
 }
 

@@ -86,6 +86,7 @@ private:
     static constexpr int kMaxUsed = 64;
 
     int UsedRank(uint32_t key) const;
+    void Keep(uint32_t key, Group here, int level);
     // Orders byStrength_ once the pages are in: indexes into used_, the
     // strongest in view first, equals in GSA order, those not in view last.
     void RankUsed();
