@@ -1,5 +1,6 @@
 #include "nmea_parser.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -291,19 +292,64 @@ TakenLine TakeLine(const char* line, uint32_t available, char* slot) {
     return {LineEnd::Broken, -1};
 }
 
+#ifdef __SSE2__
+// Bytes kept by a masked 16-byte move: loaded at kKeepFirst + 16 - n, the
+// first n of 16 (n from 0 to 16).
+alignas(16) constexpr unsigned char kKeepFirst[32] = {
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// The usual line in one pass: ends in CR LF within kMaxLineChars. Sixteen
+// bytes at a time, it is searched for its LF, copied into its slot (an
+// emptied one) and XORed for its checksum. Returns the line's length without
+// CR LF and the XOR of those characters, or -1 for any other line, whose slot
+// is then as empty as before. Loads stay below `available` + 16, which the
+// working copy's zero bytes cover.
+[[gnu::always_inline]] inline int TakeShortLine(const char* line, uint32_t available, char* slot,
+                                                unsigned& sum) {
+    __m128i wide = _mm_setzero_si128();
+    uint32_t i = 0;
+    for (; i < available && i < 96; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i));
+        const uint32_t lfs =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))));
+        if (lfs == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(slot + i), bytes);
+            wide = _mm_xor_si128(wide, bytes);
+            continue;
+        }
+        const uint32_t at = i + static_cast<uint32_t>(std::countr_zero(lfs));
+        if (at == 0 || line[at - 1] != '\r' || at + 1 > static_cast<uint32_t>(kMaxLineChars)) {
+            std::memset(slot, 0, i);
+            return -1;
+        }
+        // The characters and the CR; the CR and LF are zero in the slot.
+        const __m128i kept = _mm_and_si128(
+            bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeepFirst + 16 - (at - i))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(slot + i), kept);
+        slot[at - 1] = '\0';
+        wide = _mm_xor_si128(wide, kept);
+        uint64_t word =
+            static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_xor_si128(wide, _mm_srli_si128(wide, 8))));
+        for (int shift = 32; shift >= 8; shift /= 2)
+            word ^= word >> shift;
+        sum = static_cast<unsigned>(word & 0xFF) ^ '\r';
+        return static_cast<int>(at - 1);
+    }
+    std::memset(slot, 0, i);
+    return -1;
+}
+#endif
+
 // The XOR of the bytes in [from, to). Whole 16-byte loads, the last one
 // masked, so the loop count is the only branch; the loads may reach 15 bytes
 // past `to`, which the working copy's zero bytes allow.
 [[gnu::always_inline]] inline unsigned XorBetween(const char* from, const char* to) {
 #ifdef __SSE2__
-    alignas(16) static constexpr unsigned char kKeep[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                            0xFF, 0xFF, 0xFF, 0xFF};
     __m128i wide = _mm_setzero_si128();
     for (; to - from > 16; from += 16)
         wide = _mm_xor_si128(wide, _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
     const __m128i keep =
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - (to - from)));
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeepFirst + 16 - (to - from)));
     wide = _mm_xor_si128(
         wide, _mm_and_si128(keep, _mm_loadu_si128(reinterpret_cast<const __m128i*>(from))));
     uint64_t word =
@@ -325,7 +371,8 @@ TakenLine TakeLine(const char* line, uint32_t available, char* slot) {
 
 // A checksum "*hh" that is there and does not match the characters between
 // '$' and '*'. A sentence without one is taken as it is.
-bool ChecksumWrong(const char* line, int length) {
+// `lineSum`, when not negative, is the XOR of the whole line.
+bool ChecksumWrong(const char* line, int length, int lineSum) {
     // Nearly always the sentence ends in "*hh"; else the first '*' is looked for.
     int star = length - 3;
     if (star < 1 || line[star] != '*') {
@@ -340,14 +387,19 @@ bool ChecksumWrong(const char* line, int length) {
     const int low = HexDigitValue(line[star + 2]);
     if (high < 0 || low < 0)
         return false;
-    return static_cast<unsigned>(high * 16 + low) != XorBetween(line + 1, line + star);
+    const unsigned sum =
+        lineSum >= 0 && star == length - 3
+            ? static_cast<unsigned>(lineSum) ^
+                  static_cast<unsigned char>(line[0] ^ '*' ^ line[star + 1] ^ line[star + 2])
+            : XorBetween(line + 1, line + star);
+    return static_cast<unsigned>(high * 16 + low) != sum;
 }
 
 // Dispatch by header: a talker we know and three letters, compared as one number.
-void StoreSentence(const char* slot, int length, BatchParts& parts) {
+void StoreSentence(const char* slot, int length, int lineSum, BatchParts& parts) {
     if (length < 6 || slot[0] != '$')
         return;
-    if (ChecksumWrong(slot, length)) {
+    if (ChecksumWrong(slot, length, lineSum)) {
         // Damaged on the line: shown, counted, not believed.
         ++parts.damaged;
         return;
@@ -505,12 +557,23 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& s
     struct Sentence {
         const char* text;
         int length;
+        int sum; // XOR of the line's characters, -1 when not known
     };
     Sentence sentences[kSentenceLineCount];
     int sentenceCount = 0;
     bool cut = false;
     for (int i = 0; i < kSentenceLineCount && lineStart < count; ++i) {
         char* line = reinterpret_cast<char*>(work + lineStart);
+#ifdef __SSE2__
+        unsigned sum = 0;
+        const int length = TakeShortLine(line, count - lineStart, state.SentenceLines[i], sum);
+        if (length >= 0) {
+            line[length] = '\0';
+            sentences[sentenceCount++] = {line, length, static_cast<int>(sum)};
+            lineStart += static_cast<uint32_t>(length) + 2;
+            continue;
+        }
+#endif
         const TakenLine taken = TakeLine(line, count - lineStart, state.SentenceLines[i]);
         // A broken line stays in its slot, and nothing is emptied: the
         // batch was cut, not the receiver's sentence set.
@@ -520,12 +583,12 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& s
         }
         if (taken.end == LineEnd::Complete) {
             line[taken.length] = '\0';
-            sentences[sentenceCount++] = {line, taken.length};
+            sentences[sentenceCount++] = {line, taken.length, -1};
         }
         lineStart += static_cast<uint32_t>(taken.length) + 2;
     }
     for (int i = 0; i < sentenceCount; ++i)
-        StoreSentence(sentences[i].text, sentences[i].length, parts);
+        StoreSentence(sentences[i].text, sentences[i].length, sentences[i].sum, parts);
     StoreSatellites(parts);
     if (!cut)
         EmptyPartsNotSeen(parts);
