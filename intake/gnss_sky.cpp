@@ -33,7 +33,8 @@ constexpr FieldEnds kFieldEnds;
 // The fields after the header of a sentence; the sentence ends at its '*' or
 // at the zero byte that follows the line in its slot. Sixteen bytes are
 // looked at together, so a field's length costs no guess of its own.
-// Returns how many fields there are, at most `max`.
+// Returns how many fields there are, at most `max`; `fields` has room for
+// 15 more, as a block's fields are all stored before the count is checked.
 int SplitFields(const char* line, int length, Field* fields, int max) {
     if (length < 7 || line[6] != ',')
         return 0;
@@ -41,15 +42,15 @@ int SplitFields(const char* line, int length, Field* fields, int max) {
     const char* start = line + 7;
     for (const char* block = start;; block += 16) {
         const field_scan::Stops16 stops = field_scan::StopsAt(block);
-        for (uint32_t ends = stops.ends; ends != 0; ends &= ends - 1) {
-            const int end = std::countr_zero(ends);
-            if (count == max)
-                return count;
+        // The ends up to the first one that ends the sentence.
+        const uint32_t ends = stops.ends & (stops.last ^ (stops.last - 1));
+        for (uint32_t e = ends; e != 0; e &= e - 1) {
+            const int end = std::countr_zero(e);
             fields[count++] = {start, static_cast<int>(block + end - start)};
-            if ((stops.last >> end & 1) != 0)
-                return count;
             start = block + end + 1;
         }
+        if (stops.last != 0 || count >= max)
+            return std::min(count, max);
     }
 }
 
@@ -304,7 +305,8 @@ int SkyGatherer::UsedRank(uint32_t key) const {
     s.signal = here;
 }
 
-void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
+[[gnu::always_inline]] inline void SkyGatherer::AddGsvPage(const char* line, int length,
+                                                           Talker talker) {
     if (length < 7 || line[6] != ',')
         return;
     // Read field by field: a group counts when all four of its fields are
@@ -420,8 +422,9 @@ void SkyGatherer::AddGsv(const char* line, int length, Talker talker) {
     }
 }
 
-void SkyGatherer::AddGsa(const char* line, int length, Talker talker) {
-    Field f[19];
+[[gnu::always_inline]] inline void SkyGatherer::AddGsaLine(const char* line, int length,
+                                                           Talker talker) {
+    Field f[19 + 15];
     const int count = SplitFields(line, length, f, 19);
     const bool gn = talker == Talker::GN;
     if (!hasHeader_ || (gn && !headerFromGn_)) {
@@ -434,10 +437,17 @@ void SkyGatherer::AddGsa(const char* line, int length, Talker talker) {
         headerFromGn_ = gn;
     }
     const int systemId = count >= 18 ? NumberOf(f[17]) : 0;
+    // The system id, when there is one, says whose numbers these are.
+    const Talker system = systemId != 0 ? TalkerOfSystem(systemId) : talker;
+    const uint16_t* const keys = kKeys.key[static_cast<int>(system)];
     for (int i = 2; i < 14 && i < count; ++i) {
         if (f[i].empty())
             continue;
-        const uint32_t key = SatelliteKey(talker, systemId, NumberOf(f[i]));
+        const unsigned tens = static_cast<unsigned char>(f[i].text[0]) - '0';
+        const unsigned ones = static_cast<unsigned char>(f[i].text[1]) - '0';
+        const uint32_t key = f[i].size == 2 && std::max(tens, ones) <= 9
+                                 ? keys[tens * 10 + ones]
+                                 : SatelliteKey(system, 0, NumberOf(f[i]));
         if (key == kNone || usedCount_ == kMaxUsed)
             continue;
         unsigned slot = HashSlot(key);
@@ -449,6 +459,16 @@ void SkyGatherer::AddGsa(const char* line, int length, Talker talker) {
         usedSatellite_[usedCount_] = -1;
         used_[usedCount_++] = key;
     }
+}
+
+void SkyGatherer::AddGsa(const SatelliteSentence* lines, int count) {
+    for (int i = 0; i < count; ++i)
+        AddGsaLine(lines[i].line, lines[i].length, lines[i].talker);
+}
+
+void SkyGatherer::AddGsv(const SatelliteSentence* pages, int count) {
+    for (int i = 0; i < count; ++i)
+        AddGsvPage(pages[i].line, pages[i].length, pages[i].talker);
 }
 
 void SkyGatherer::RankUsed() {

@@ -42,16 +42,23 @@ inline Talker TalkerOf(char first, char second) {
 // False when the number names no satellite.
 bool SatelliteId(Talker talker, int systemId, int number, char (&id)[4]);
 
+// A GSV page or GSA line: the text of a sentence whose checksum is good or
+// absent, ended by a zero byte and lasting until the writes, and its talker.
+struct SatelliteSentence {
+    const char* line;
+    int length;
+    Talker talker;
+};
+
 class SkyGatherer {
 public:
     SkyGatherer();
 
-    // One GSV page or GSA line: the text of a sentence whose checksum is good
-    // or absent, ended by a zero byte and lasting until the writes, and its
-    // talker. Every GSA line of the batch comes before its pages, so a
-    // satellite knows whether it is used when it is seen.
-    void AddGsv(const char* line, int length, Talker talker);
-    void AddGsa(const char* line, int length, Talker talker);
+    // The batch's GSA lines, then its pages, so a satellite knows whether it
+    // is used when it is seen. Each takes all of the batch's sentences of its
+    // kind at once.
+    void AddGsa(const SatelliteSentence* lines, int count);
+    void AddGsv(const SatelliteSentence* pages, int count);
 
     // GSA header fields (mode, fix type, DOPs) come from the combined
     // solution's first line when there is one, else from the first line;
@@ -85,6 +92,8 @@ private:
     static constexpr int kMaxSatellites = 96;
     static constexpr int kMaxUsed = 64;
 
+    void AddGsaLine(const char* line, int length, Talker talker);
+    void AddGsvPage(const char* line, int length, Talker talker);
     int UsedRank(uint32_t key) const;
     void Keep(uint32_t key, Group here, int level);
     // Orders byStrength_ once the pages are in: indexes into used_, the

@@ -221,14 +221,9 @@ struct BatchParts {
     // single systems' sentences of the same batch: GGA, RMC, VTG, ZDA.
     bool fromGn[4] = {};
 
-    struct SatelliteLine {
-        const char* line;
-        int length;
-        Talker talker;
-    };
-    SatelliteLine gsa[kSentenceLineCount];
+    SatelliteSentence gsa[kSentenceLineCount];
     int gsaCount = 0;
-    SatelliteLine gsv[kSentenceLineCount];
+    SatelliteSentence gsv[kSentenceLineCount];
     int gsvCount = 0;
     uint32_t damaged = 0;
 };
@@ -455,7 +450,7 @@ void StoreSentence(const char* slot, int length, int lineSum, BatchParts& parts)
 bool ClassicGsvPages(const BatchParts& parts) {
     bool seen[3] = {};
     for (int i = 0; i < parts.gsvCount; ++i) {
-        const BatchParts::SatelliteLine& s = parts.gsv[i];
+        const SatelliteSentence& s = parts.gsv[i];
         if (s.talker != Talker::GP)
             return false;
         // "$GPGSV,c,n,..": the page number's first character
@@ -493,10 +488,8 @@ void StoreSatellites(BatchParts& parts) {
     }
     // Used lists first, so each satellite knows whether it is used.
     SkyGatherer sky;
-    for (int i = 0; i < parts.gsaCount; ++i)
-        sky.AddGsa(parts.gsa[i].line, parts.gsa[i].length, parts.gsa[i].talker);
-    for (int i = 0; i < parts.gsvCount; ++i)
-        sky.AddGsv(parts.gsv[i].line, parts.gsv[i].length, parts.gsv[i].talker);
+    sky.AddGsa(parts.gsa, parts.gsaCount);
+    sky.AddGsv(parts.gsv, parts.gsvCount);
     if (parts.gsaCount > 0)
         sky.WriteGsa(parts.Gsa);
     if (classicGsv) {
