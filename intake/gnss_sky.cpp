@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "field_scan.h"
@@ -210,7 +212,7 @@ constexpr DigitPairs kDigitPairs;
 
 // The id's text as a word: a letter (none for GPS and SBAS) and at least two
 // digits, zero-padded to four bytes, the first character lowest.
-uint32_t IdWord(uint32_t key) {
+constexpr uint32_t ComputedIdWord(uint32_t key) {
     static_assert(std::endian::native == std::endian::little);
     const uint32_t letter = static_cast<unsigned char>(kSystemLetters[key >> 10]);
     const unsigned number = key & 0x3FF;
@@ -220,12 +222,20 @@ uint32_t IdWord(uint32_t key) {
     return letter | digits << (letter != 0 ? 8 : 0);
 }
 
-// A table entry's 3-character slot as the same kind of word.
-uint32_t SlotWord(const char (&prn)[3]) {
-    char text[4] = {prn[0], prn[1], prn[2], '\0'};
-    uint32_t word;
-    std::memcpy(&word, text, sizeof word);
-    return word;
+// The words of every system's numbers below 100, looked up.
+struct IdWords {
+    uint32_t word[std::size(kSystemLetters)][100] = {};
+    constexpr IdWords() {
+        for (uint32_t system = 0; system < std::size(kSystemLetters); ++system)
+            for (uint32_t number = 0; number < 100; ++number)
+                word[system][number] = ComputedIdWord(system << 10 | number);
+    }
+};
+constexpr IdWords kIdWords;
+
+[[gnu::always_inline]] inline uint32_t IdWord(uint32_t key) {
+    const unsigned number = key & 0x3FF;
+    return number < 100 ? kIdWords.word[key >> 10][number] : ComputedIdWord(key);
 }
 
 // Where `word` stands among the twelve, -1 when it is not there.
@@ -480,15 +490,23 @@ void SkyGatherer::RankUsed() {
     constexpr int kNotInView = 51;
     static_assert(kMaxUsed < 256);
     uint8_t bucket[kMaxUsed];
-    uint8_t start[kNotInView + 2] = {}; // bytes: a few vector stores clear them
+    uint8_t count[kNotInView + 1] = {}; // bytes: a few vector stores clear them
+    uint8_t start[kNotInView + 1];
+    // Only the levels present are summed: a used list has a few dozen at most.
+    uint64_t present = 0;
     for (int u = 0; u < usedCount_; ++u) {
         const int satellite = usedSatellite_[u];
         bucket[u] =
             static_cast<uint8_t>(satellite >= 0 ? 50 - satellites_[satellite].level : kNotInView);
-        ++start[bucket[u] + 1];
+        ++count[bucket[u]];
+        present |= uint64_t{1} << bucket[u];
     }
-    for (int b = 1; b <= kNotInView; ++b)
-        start[b] += start[b - 1];
+    uint8_t at = 0;
+    for (; present != 0; present &= present - 1) {
+        const int b = std::countr_zero(present);
+        start[b] = at;
+        at = static_cast<uint8_t>(at + count[b]);
+    }
     for (int u = 0; u < usedCount_; ++u)
         byStrength_[start[bucket[u]]++] = u;
 }
@@ -539,8 +557,14 @@ void SkyGatherer::WriteGsv(GsvPart& gsv) {
     // What each shown satellite had before, read before the part is written.
     uint32_t oldWords[kSatelliteSlots];
     int oldLevels[kSatelliteSlots];
+    // Each 3-character slot as the same kind of word as IdWord's, read as
+    // four bytes of the part (a fourth follows the last one too).
+    static_assert(sizeof(GsvPart) > offsetof(GsvPart, Prn) + sizeof gsv.Prn);
+    const char* const prns = reinterpret_cast<const char*>(&gsv) + offsetof(GsvPart, Prn);
     for (int old = 0; old < kSatelliteSlots; ++old) {
-        oldWords[old] = gsv.Prn[old][0] != '\0' ? SlotWord(gsv.Prn[old]) : 0;
+        uint32_t word;
+        std::memcpy(&word, prns + sizeof gsv.Prn[0] * old, sizeof word);
+        oldWords[old] = word & 0xFF'FFFF;
         oldLevels[old] = gsv.SnrLevel[old].Current;
     }
 
@@ -560,12 +584,24 @@ void SkyGatherer::WriteGsv(GsvPart& gsv) {
         const Satellite& s = satellites_[order[e]];
         const uint32_t word = IdWord(s.key);
         std::memcpy(gsv.Prn[e], &word, sizeof gsv.Prn[e]);
-        const int end0 = s.first.ends & 0xFF, end1 = s.first.ends >> 8 & 0xFF;
-        const int end2 = s.first.ends >> 16 & 0xFF;
-        CopyField(gsv.Elevation[e], s.first.at + end0 + 1, end1 - end0 - 1);
-        CopyField(gsv.Azimuth[e], s.first.at + end1 + 1, end2 - end1 - 1);
-        const int snrFrom = (s.signal.ends >> 16 & 0xFF) + 1, snrEnd = s.signal.ends >> 24;
-        CopyField(gsv.Snr[e], s.signal.at + snrFrom, snrEnd - snrFrom);
+        // A padded group's fields lie at known places (number 2 characters,
+        // elevation 2, azimuth 3, SNR none or 2).
+        constexpr uint32_t kPadded = 2u | 5u << 8 | 9u << 16;
+        if ((s.first.ends & 0xFF'FFFF) == kPadded) {
+            std::memcpy(gsv.Elevation[e], s.first.at + 3, 2);
+            std::memcpy(gsv.Azimuth[e], s.first.at + 6, 3);
+        } else {
+            const int end0 = s.first.ends & 0xFF, end1 = s.first.ends >> 8 & 0xFF;
+            const int end2 = s.first.ends >> 16 & 0xFF;
+            CopyField(gsv.Elevation[e], s.first.at + end0 + 1, end1 - end0 - 1);
+            CopyField(gsv.Azimuth[e], s.first.at + end1 + 1, end2 - end1 - 1);
+        }
+        if (s.signal.ends == (kPadded | 12u << 24)) {
+            std::memcpy(gsv.Snr[e], s.signal.at + 10, 2);
+        } else if (s.signal.ends != (kPadded | 10u << 24)) {
+            const int snrFrom = (s.signal.ends >> 16 & 0xFF) + 1, snrEnd = s.signal.ends >> 24;
+            CopyField(gsv.Snr[e], s.signal.at + snrFrom, snrEnd - snrFrom);
+        }
         const int old = FindWord(oldWords, word);
         gsv.SnrLevel[e] = {old >= 0 ? oldLevels[old] : 0, s.level};
     }
