@@ -10,27 +10,29 @@
 // Who sent a sentence: GPS (GP), the combined solution (GN), GLONASS (GL),
 // Galileo (GA), BeiDou (GB or BD), QZSS (GQ), NavIC (GI).
 enum class Talker : uint8_t { GP, GN, GL, GA, GB, GQ, GI, Other };
-inline Talker TalkerOf(char first, char second) {
-    if (first == 'G') {
-        switch (second) {
-        case 'P':
-            return Talker::GP;
-        case 'N':
-            return Talker::GN;
-        case 'L':
-            return Talker::GL;
-        case 'A':
-            return Talker::GA;
-        case 'B':
-            return Talker::GB;
-        case 'Q':
-            return Talker::GQ;
-        case 'I':
-            return Talker::GI;
-        default:
-            return Talker::Other;
-        }
+namespace talker_detail {
+// The talker of "G" and each second character, looked up: a dispatch per
+// sentence line.
+struct AfterG {
+    Talker talker[256] = {};
+    constexpr AfterG() {
+        for (Talker& t : talker)
+            t = Talker::Other;
+        talker[static_cast<unsigned char>('P')] = Talker::GP;
+        talker[static_cast<unsigned char>('N')] = Talker::GN;
+        talker[static_cast<unsigned char>('L')] = Talker::GL;
+        talker[static_cast<unsigned char>('A')] = Talker::GA;
+        talker[static_cast<unsigned char>('B')] = Talker::GB;
+        talker[static_cast<unsigned char>('Q')] = Talker::GQ;
+        talker[static_cast<unsigned char>('I')] = Talker::GI;
     }
+};
+inline constexpr AfterG kAfterG;
+} // namespace talker_detail
+
+inline Talker TalkerOf(char first, char second) {
+    if (first == 'G')
+        return talker_detail::kAfterG.talker[static_cast<unsigned char>(second)];
     return first == 'B' && second == 'D' ? Talker::GB : Talker::Other;
 }
 
