@@ -32,25 +32,23 @@ struct FieldEnds {
 };
 constexpr FieldEnds kFieldEnds;
 
-// The fields after the header of a sentence; the sentence ends at its '*' or
-// at the zero byte that follows the line in its slot. Sixteen bytes are
-// looked at together, so a field's length costs no guess of its own.
-// Returns how many fields there are, at most `max`; `fields` has room for
-// 15 more, as a block's fields are all stored before the count is checked.
-int SplitFields(const char* line, int length, Field* fields, int max) {
+// Where the fields after the header of a sentence end, as offsets in the
+// line: ends[0] is the header's comma (6), ends[k + 1] the end of field k.
+// The sentence ends at its '*' or at the zero byte that follows the line in
+// its slot. Sixteen bytes are looked at together, so a field's length costs
+// no guess of its own. Returns how many fields there are, at most `max`;
+// `ends` has room for 16 more, as a block's ends are all stored before the
+// count is checked. A sentence line is shorter than 256 characters.
+int SplitEnds(const char* line, int length, uint8_t* ends, int max) {
     if (length < 7 || line[6] != ',')
         return 0;
+    ends[0] = 6;
     int count = 0;
-    const char* start = line + 7;
-    for (const char* block = start;; block += 16) {
-        const field_scan::Stops16 stops = field_scan::StopsAt(block);
+    for (int at = 7;; at += 16) {
+        const field_scan::Stops16 stops = field_scan::StopsAt(line + at);
         // The ends up to the first one that ends the sentence.
-        const uint32_t ends = stops.ends & (stops.last ^ (stops.last - 1));
-        for (uint32_t e = ends; e != 0; e &= e - 1) {
-            const int end = std::countr_zero(e);
-            fields[count++] = {start, static_cast<int>(block + end - start)};
-            start = block + end + 1;
-        }
+        for (uint32_t e = stops.ends & (stops.last ^ (stops.last - 1)); e != 0; e &= e - 1)
+            ends[++count] = static_cast<uint8_t>(at + std::countr_zero(e));
         if (stops.last != 0 || count >= max)
             return std::min(count, max);
     }
@@ -434,30 +432,33 @@ int SkyGatherer::UsedRank(uint32_t key) const {
 
 [[gnu::always_inline]] inline void SkyGatherer::AddGsaLine(const char* line, int length,
                                                            Talker talker) {
-    Field f[19 + 15];
-    const int count = SplitFields(line, length, f, 19);
+    uint8_t ends[1 + 19 + 16];
+    const int count = SplitEnds(line, length, ends, 19);
+    const auto field = [&](int k) { return Field{line + ends[k] + 1, ends[k + 1] - ends[k] - 1}; };
     const bool gn = talker == Talker::GN;
     if (!hasHeader_ || (gn && !headerFromGn_)) {
         constexpr int kHeaderFields[5] = {0, 1, 14, 15, 16};
         for (int k = 0; k < 5; ++k) {
             const int i = kHeaderFields[k];
-            header_[k] = i < count ? Span{f[i].text, f[i].size} : Span{line, 0};
+            const Field f = i < count ? field(i) : Field{line, 0};
+            header_[k] = Span{f.text, f.size};
         }
         hasHeader_ = true;
         headerFromGn_ = gn;
     }
-    const int systemId = count >= 18 ? NumberOf(f[17]) : 0;
+    const int systemId = count >= 18 ? NumberOf(field(17)) : 0;
     // The system id, when there is one, says whose numbers these are.
     const Talker system = systemId != 0 ? TalkerOfSystem(systemId) : talker;
     const uint16_t* const keys = kKeys.key[static_cast<int>(system)];
     for (int i = 2; i < 14 && i < count; ++i) {
-        if (f[i].empty())
+        const Field f = field(i);
+        if (f.empty())
             continue;
-        const unsigned tens = static_cast<unsigned char>(f[i].text[0]) - '0';
-        const unsigned ones = static_cast<unsigned char>(f[i].text[1]) - '0';
-        const uint32_t key = f[i].size == 2 && std::max(tens, ones) <= 9
+        const unsigned tens = static_cast<unsigned char>(f.text[0]) - '0';
+        const unsigned ones = static_cast<unsigned char>(f.text[1]) - '0';
+        const uint32_t key = f.size == 2 && std::max(tens, ones) <= 9
                                  ? keys[tens * 10 + ones]
-                                 : SatelliteKey(system, 0, NumberOf(f[i]));
+                                 : SatelliteKey(system, 0, NumberOf(f));
         if (key == kNone || usedCount_ == kMaxUsed)
             continue;
         unsigned slot = HashSlot(key);
