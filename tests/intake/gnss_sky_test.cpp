@@ -237,3 +237,15 @@ TEST(MultiGnss, PaddedGroupsAndTheirNeighboursReadAlike) {
     EXPECT_EQ(SlotView(g.Azimuth[5]), "050");
     EXPECT_EQ(SlotView(g.SatellitesInView), "6");
 }
+
+TEST(MultiGnss, PageHeadersOfEveryWidthAreRead) {
+    // Most pages begin "c,n,vv,"; other widths and empty fields are read
+    // field by field, to the same table.
+    Parsed p;
+    p.Feed(FramedSentence("GLGSV,1,1,5,65,10,100,20") +
+           FramedSentence("GAGSV,10,1,105,11,20,120,30") + FramedSentence("GBGSV,,,,07,30,300,40") +
+           FramedSentence("GPGSV,2,2,07,05,40,040,50"));
+    EXPECT_EQ(p.Table(), (std::vector<std::string>{"05", "C07", "E11", "R01"}));
+    EXPECT_EQ(SlotView(p.state.Gsv.MessageCount), "2");
+    EXPECT_EQ(SlotView(p.state.Gsv.MessageNumber), "2");
+}

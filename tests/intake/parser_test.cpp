@@ -422,6 +422,23 @@ TEST(ParserChecksum, EveryLengthIsJudgedOnEveryByteUpToTheStar) {
     }
 }
 
+TEST(ParserLines, EveryLengthIsCopiedWholeWhereverItsCrLfFalls) {
+    // Lines are taken sixteen bytes at a time: their CR LF falls on every
+    // place of a block, across blocks too. An LF without a CR belongs to the
+    // line, and the line after is read as well.
+    Parsed p;
+    for (std::size_t size = 8; size <= 83; ++size) {
+        const std::string line = "$GPVTG," + std::string(size - 7, '1');
+        const std::string lfInside = "$GPGLL,\n" + std::string(size - 8, '2');
+        p.Feed(line + "\r\n" + lfInside + "\r\n$GPZDA,3\r\n");
+        ASSERT_EQ(p.Line(0), line) << size;
+        ASSERT_EQ(p.Line(1), lfInside) << size;
+        ASSERT_EQ(p.Line(2), "$GPZDA,3") << size;
+        ASSERT_EQ(SlotView(p.state.Vtg.CourseTrue), line.substr(7, 7)) << size;
+        ASSERT_EQ(SlotView(p.state.Zda.UtcTime), "3") << size;
+    }
+}
+
 TEST(ParserLines, AFullBatchIsReadToItsLastByte) {
     // A short GSV page ends a batch of the largest size: what the scans read
     // ahead of it stays inside the parser's own copy (ASan watches this).
