@@ -249,3 +249,22 @@ TEST(MultiGnss, PageHeadersOfEveryWidthAreRead) {
     EXPECT_EQ(SlotView(p.state.Gsv.MessageCount), "2");
     EXPECT_EQ(SlotView(p.state.Gsv.MessageNumber), "2");
 }
+
+TEST(MultiGnss, SatellitesOfOneHashPlaceStayApart) {
+    // GPS 05 and QZSS 05, SBAS 131 and Galileo 03 share their first place in
+    // the tables: each is still found as itself, in view and in use.
+    Parsed p;
+    p.Feed(FramedSentence("GNGSA,A,3,05,131,,,,,,,,,,,1.5,0.9,1.2,1") +
+           FramedSentence("GNGSA,A,3,05,,,,,,,,,,,,1.5,0.9,1.2,5") +
+           FramedSentence("GNGSA,A,3,03,,,,,,,,,,,,1.5,0.9,1.2,3") +
+           FramedSentence("GPGSV,1,1,02,05,40,100,40,131,30,200,30,1") +
+           FramedSentence("GQGSV,1,1,01,05,50,050,35,1") +
+           FramedSentence("GAGSV,1,1,01,03,60,060,45,7"));
+    EXPECT_EQ(p.Table(), (std::vector<std::string>{"E03", "05", "J05", "131"}));
+    std::vector<std::string> used;
+    for (const auto& prn : p.state.Gsa.UsedPrn)
+        if (!SlotEmpty(prn))
+            used.emplace_back(SlotView(prn));
+    EXPECT_EQ(used, p.Table());
+    EXPECT_EQ(SlotView(p.state.Gsv.Snr[2]), "35");
+}
