@@ -453,8 +453,9 @@ bool ClassicGsvPages(const BatchParts& parts) {
         const SatelliteSentence& s = parts.gsv[i];
         if (s.talker != Talker::GP)
             return false;
-        // "$GPGSV,c,n,..": the page number's first character
-        const char* number = std::strchr(s.line + 7, ',');
+        // "$GPGSV,c,n,..": the page number's first character, looked for
+        // within the line only
+        const char* number = s.length > 7 ? std::strchr(s.line + 7, ',') : nullptr;
         const int page = number != nullptr ? number[1] - '1' : -1;
         if (page < 0 || page > 2 || seen[page])
             return false;

@@ -297,6 +297,16 @@ TEST(ParserGsv, AFourthPageOfGpsSatellitesIsNoLongerLost) {
 
 // --- SnrLevel -----------------------------------------------------------------
 
+TEST(ParserGsv, APageWithoutFieldsTakesNoNumberFromTheNextLine) {
+    Parsed p;
+    p.Feed(GsvPage(1, 1, 1, ",05,40,100,45"));
+    ASSERT_EQ(p.Table(), std::vector<std::string>{"05"});
+    // "$GPGSV" alone names no page; the "2" after the next line's comma is
+    // not its number, so the batch's sky is empty, not the last one kept.
+    p.Feed("$GPGSV\r\n$GPTXT,2,1\r\n");
+    EXPECT_TRUE(p.Table().empty());
+}
+
 TEST(ParserSnrLevel, CurrentIsCappedAndPreviousFollowsIt) {
     Parsed p;
     EXPECT_EQ(p.state.Gsv.SnrLevel[0].Current, 0);
