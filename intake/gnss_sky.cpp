@@ -347,7 +347,7 @@ int SkyGatherer::UsedRank(uint32_t key) const {
     };
     // Nearly always "c,n,vv,": one load tells.
     const field_scan::Stops16 head = field_scan::StopsAt(at);
-    if ((head.ends & 0x7F) == (1u << 1 | 1u << 3 | 1u << 6) && (head.last & 0x7F) == 0) {
+    if ((head.ends & 0x7F) == (1u << 1 | 1u << 3 | 1u << 6) && (head.last & 0x7F) == 0) [[likely]] {
         lastCount_ = at[0];
         lastNumber_ = at[2];
         at += 7;
@@ -374,7 +374,7 @@ int SkyGatherer::UsedRank(uint32_t key) const {
         const bool snrDigits = static_cast<unsigned>(group[10] - '0') < 10u;
         if ((stops.ends & (snrDigits ? 0x1FFFu : 0x7FFu)) ==
             (snrDigits ? 1u << 2 | 1u << 5 | 1u << 9 | 1u << 12
-                       : 1u << 2 | 1u << 5 | 1u << 9 | 1u << 10)) {
+                       : 1u << 2 | 1u << 5 | 1u << 9 | 1u << 10)) [[likely]] {
             const int end3 = snrDigits ? 12 : 10;
             at = group + end3 + 1;
             const int last = std::countr_zero(stops.last | 0x10000u);
@@ -386,7 +386,7 @@ int SkyGatherer::UsedRank(uint32_t key) const {
             const uint32_t key = std::max(tens, ones) <= 9
                                      ? keys[tens * 10 + ones]
                                      : SatelliteKey(talker, 0, NumberOf(Field{group, 2}));
-            if (key == kNone)
+            if (key == kNone) [[unlikely]]
                 continue;
             int level = 0;
             if (snrDigits) {
