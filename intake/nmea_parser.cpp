@@ -36,22 +36,25 @@ public:
 
     // Copies the next field into a slot of width W whose bytes are all zero
     // already: its first W characters, the rest of the field is dropped.
-    template <std::size_t W> void Next(char (&slot)[W]) { Copy(slot, W); }
-
-    void Copy(char* slot, std::size_t width) {
+    template <std::size_t W> void Next(char (&slot)[W]) {
         if (ended_)
             return;
-        // One pass: scan to the field's end, copying while there is room.
+        // The slot's W characters in straight-line code (W is a constant),
+        // then the rest of a longer field skipped.
         const char* in = at_;
-        char* out = slot;
-        char* const full = slot + width;
-        unsigned char c;
-        while (!kStops.stop[c = static_cast<unsigned char>(*in)]) {
-            if (out != full)
-                *out++ = static_cast<char>(c);
-            ++in;
+        std::size_t k = 0;
+#pragma GCC unroll 16
+        for (; k < W; ++k) {
+            const unsigned char c = static_cast<unsigned char>(in[k]);
+            if (kStops.stop[c])
+                break;
+            slot[k] = static_cast<char>(c);
         }
-        if (c == ',')
+        in += k;
+        if (k == W)
+            while (!kStops.stop[static_cast<unsigned char>(*in)])
+                ++in;
+        if (*in == ',')
             at_ = in + 1;
         else
             ended_ = true;
