@@ -534,8 +534,9 @@ void ParseNmeaBatch(const unsigned char* batch, uint32_t count, ReceiverState& s
     BatchParts parts(state.Gga, state.Gsa, state.Rmc, state.Gsv, state.Vtg, state.Zda);
 
     // Working copy: the scan reads only this. Zero bytes stand after the
-    // batch, as far as the satellite groups' wide loads read ahead.
-    unsigned char work[kMaxBatchBytes + 1 + kFieldReadAhead];
+    // batch, as far as the satellite groups' wide loads read ahead. Aligned
+    // to a cache line, "rep movsq" fills it faster.
+    alignas(64) unsigned char work[kMaxBatchBytes + 1 + kFieldReadAhead];
     if (count != 0)
         std::memcpy(work, batch, count);
     std::memset(work + count, 0, 1 + kFieldReadAhead);
