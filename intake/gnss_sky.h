@@ -103,8 +103,8 @@ private:
     void RankUsed();
     // Hash slot of a key in a 256-entry table with open addressing: a place
     // of its own for each number below 64 of GPS, GLONASS, Galileo and
-    // BeiDou (the system in the top two bits), so the usual sky never
-    // collides and the probe's branch is never mispredicted.
+    // BeiDou (the system in the top two bits), so in the usual sky no two
+    // keys collide and every probe ends at its first place.
     static unsigned HashSlot(uint32_t key) { return ((key >> 10) << 6 ^ key) & 0xFF; }
 
     static constexpr uint8_t kNoSatellite = 0xFF;
