@@ -1,0 +1,2 @@
+// Owner of the precompiled header the test suites share.
+int main() { return 0; }
