@@ -1,5 +1,6 @@
 #include "gps_thread.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -19,8 +20,37 @@ TraceFile g_threadTrace("ThreadLog.txt");
 int64_t g_cycleStart = 0;
 int64_t g_cycleEnd = 0;
 
-// Held by a loop for its whole life: the handover lock.
-std::mutex g_loopMutex;
+// The handover: whether a loop holds the port, Com_SR_Buf and the state.
+// Not a mutex held for a loop's life: a loop stopped while it waits for its
+// turn must end at once, not wait behind a newer loop that took the turn
+// before it.
+std::mutex g_turnMutex;
+std::condition_variable g_turnEnded;
+bool g_turnTaken = false;
+// A stop request has no signal of its own, so a waiting loop looks at it this often.
+constexpr auto kStopPoll = std::chrono::milliseconds(20);
+
+// Waits until no loop holds the turn and takes it; false when the loop was
+// told to stop first.
+bool TakeTurn(const QThread& loop) {
+    std::unique_lock<std::mutex> lock(g_turnMutex);
+    while (!loop.isInterruptionRequested()) {
+        if (!g_turnTaken) {
+            g_turnTaken = true;
+            return true;
+        }
+        g_turnEnded.wait_for(lock, kStopPoll);
+    }
+    return false;
+}
+
+void EndTurn() {
+    {
+        std::lock_guard<std::mutex> lock(g_turnMutex);
+        g_turnTaken = false;
+    }
+    g_turnEnded.notify_all();
+}
 
 // Loops that exist (constructed, not yet ended), for WaitForReceiveLoops.
 std::mutex g_countMutex;
@@ -118,20 +148,18 @@ void TavrelGpsThread::StopBeforePortCloses() {
 }
 
 void TavrelGpsThread::run() {
-    {
-        std::lock_guard<std::mutex> loop(g_loopMutex);
-        if (!isInterruptionRequested()) {
-            Com_SR_Buf.PortHandle = port_;
-            bool alive = true;
-            do {
-                alive = Cycle();
-            } while (alive && !isInterruptionRequested());
-            if (!alive) {
-                if (lineLost_)
-                    lineLost_();
-                emit LineLost();
-            }
+    if (TakeTurn(*this)) {
+        Com_SR_Buf.PortHandle = port_;
+        bool alive = true;
+        do {
+            alive = Cycle();
+        } while (alive && !isInterruptionRequested());
+        if (!alive) {
+            if (lineLost_)
+                lineLost_();
+            emit LineLost();
         }
+        EndTurn();
     }
     CountLoop(-1);
 }

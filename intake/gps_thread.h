@@ -26,8 +26,9 @@ extern ComSRBuffer Com_SR_Buf;
 // Handover: at most one loop touches the port, Com_SR_Buf and the state at a
 // time. A new loop waits until the previous one has ended before it copies its
 // own handle into Com_SR_Buf.PortHandle and reads; a loop whose terminate
-// request is already set by then ends without a cycle. Closing the old handle
-// makes the old loop's reads fail at once, so the wait is short.
+// request is set before its turn comes ends without a cycle, at once, even
+// while a newer loop holds the turn. Closing the old handle makes the old
+// loop's reads fail at once, so the wait is short.
 //
 // A read that fails while no terminate request is set means the device went
 // away (hang-up, EIO, the node removed): the loop stores an empty batch, emits

@@ -679,6 +679,38 @@ TEST_F(ReceiveThread, LoopIsWaitedForFromItsConstruction) {
     }
 }
 
+// A loop stopped while another holds the port ends at once: it does not wait
+// for a turn it will not use, and the running loop keeps reading.
+TEST_F(ReceiveThread, LoopStoppedBeforeItsTurnEndsWithoutWaitingForIt) {
+    ScriptedSender sender(pty.master(), [](int n) { return NmeaBurst(n); });
+    Start();
+    // The first loop has its turn once it has stored a batch.
+    uint64_t before = 0;
+    const auto start = Clock::now();
+    while (SecondsSince(start) < 3.0 && before == 0) {
+        std::this_thread::sleep_for(milliseconds(20));
+        TakeReceiverSnapshot(&before);
+    }
+    ASSERT_GT(before, 0u);
+    PtyPort other;
+    other.LinkAs("COM4");
+    handles.push_back(OpenComPort("COM4"));
+    auto* waiting = new TavrelGpsThread(handles.back());
+    threads.emplace_back(waiting);
+    std::this_thread::sleep_for(milliseconds(100));
+    waiting->requestInterruption();
+    EXPECT_TRUE(waiting->wait(500)) << "waited for the running loop's turn";
+
+    uint64_t now = before;
+    const auto waited = Clock::now();
+    while (SecondsSince(waited) < 3.0 && now == before) {
+        std::this_thread::sleep_for(milliseconds(20));
+        TakeReceiverSnapshot(&now);
+    }
+    EXPECT_GT(now, before) << "the running loop stopped storing";
+    sender.Stop();
+}
+
 // Connections started and stopped as fast as the main window can, while a
 // reader copies the state: one loop at a time, nothing left behind.
 TEST_F(ReceiveThread, RapidHandoverLeavesNothingBehind) {
