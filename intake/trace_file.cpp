@@ -56,3 +56,18 @@ void TraceFile::Write(const char* data, std::size_t size) {
     std::fwrite(data, 1, size, stream);
     std::fflush(stream);
 }
+
+void TraceFile::WriteLines(const std::string_view* lines, std::size_t count,
+                           std::string_view ending) {
+    if (stream_.load(std::memory_order_relaxed) == nullptr)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::FILE* stream = stream_.load();
+    if (stream == nullptr)
+        return;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::fwrite(lines[i].data(), 1, lines[i].size(), stream);
+        std::fwrite(ending.data(), 1, ending.size(), stream);
+    }
+    std::fflush(stream);
+}

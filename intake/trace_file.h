@@ -4,13 +4,15 @@
 // the module's set-up: the probe open succeeds, the switch goes on for the
 // rest of the run, and the file is recreated empty ("wb+"). Lines end in
 // CR LF written explicitly; write errors are ignored; a closed stream drops
-// lines. Each line is flushed, so a trace survives a crash.
+// lines. Each line, or each block of lines written together, is flushed, so a
+// trace survives a crash.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <string_view>
 
 class TraceFile {
 public:
@@ -34,6 +36,9 @@ public:
     void Timing(const char* label, double seconds);
     // Raw bytes, for text that is not a format.
     void Write(const char* data, std::size_t size);
+    // count lines, each followed by ending, flushed once: a tick's lines
+    // reach the file in one write, not one each.
+    void WriteLines(const std::string_view* lines, std::size_t count, std::string_view ending);
 
 private:
     const char* fileName_;

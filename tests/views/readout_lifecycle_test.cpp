@@ -67,8 +67,8 @@ ReadoutWindow Navigation() {
 }
 
 ReadoutWindow Satellite() {
-    // Only a satellite with a signal is traced; at elevation 90 it stands at
-    // the centre, the same distance from the left and the top.
+    // Only a satellite with a signal is traced, in table order; at elevation
+    // 90 it stands at the centre, the same distance from the left and the top.
     return {"Satellite",
             CreateSatelliteForm,
             "SatelliteLog.txt",
@@ -77,8 +77,10 @@ ReadoutWindow Satellite() {
             "Finish Satellite Timer",
             &SatelliteOpen,
             FramedSentence("GPGSA,A,3,07,,,,,,,,,,,,2.5,1.3,2.1") +
-                FramedSentence("GPGSV,1,1,02,07,90,123,40,09,30,100,"),
-            Literal("SV = 07, E=90 ,A=123\xA2\x58, ") + R"(\(([0-9]+\.[0-9]{6}),\1\)\r\n)"};
+                FramedSentence("GPGSV,1,1,03,07,90,123,40,09,30,100,,11,45,200,33"),
+            Literal("SV = 07, E=90 ,A=123\xA2\x58, ") + R"(\(([0-9]+\.[0-9]{6}),\1\)\r\n)" +
+                Literal("SV = 11, E=45 ,A=200\xA2\x58, ") +
+                R"(\([0-9]+\.[0-9]{6},[0-9]+\.[0-9]{6}\)\r\n)"};
 }
 
 ReadoutWindow SingleQuality() {

@@ -3,8 +3,10 @@
 #include <QCloseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
+#include <string_view>
 #include <utility>
 
 #include "program_flags.h"
@@ -122,9 +124,12 @@ void TSatelliteForm::DrawPlot() {
         DrawSatelliteScene(plot_, scene);
     }
     TraceFile& trace = lifecycle_.trace();
-    if (trace.active())
+    if (trace.active()) {
+        std::array<std::string_view, kSatelliteSlots> lines;
         for (int i = 0; i < scene.markCount; ++i)
-            trace.Write(scene.marks[i].traceLine.data(), scene.marks[i].traceLine.size());
+            lines[i] = scene.marks[i].traceLine;
+        trace.WriteLines(lines.data(), static_cast<std::size_t>(scene.markCount), {});
+    }
     SatellitePaintBox->update();
 }
 

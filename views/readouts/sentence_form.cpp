@@ -190,9 +190,7 @@ bool TSentenceForm::ShowSentences(QString& logNotice, QString& saveNotice) {
         ManualLogRichEdit->appendPlainText(PaneLines(display.proprietary));
     manualBatchSeen_ = true;
     manualBatch_ = batch;
-    TraceFile& trace = lifecycle_.trace();
-    for (std::string_view line : display.shown)
-        trace.Line("%.*s\r\n", static_cast<int>(line.size()), line.data());
+    lifecycle_.trace().WriteLines(display.shown.data(), display.shown.size(), "\r\n");
     logNotice = log.LogBatch(batch, display.shown);
     if (display.baudRateHelp) {
         for (const char* help : kBaudRateHelp) {
