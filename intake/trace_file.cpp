@@ -65,9 +65,12 @@ void TraceFile::WriteLines(const std::string_view* lines, std::size_t count,
     std::FILE* stream = stream_.load();
     if (stream == nullptr)
         return;
+    // An empty view may hold no pointer at all, which fwrite must not get.
     for (std::size_t i = 0; i < count; ++i) {
-        std::fwrite(lines[i].data(), 1, lines[i].size(), stream);
-        std::fwrite(ending.data(), 1, ending.size(), stream);
+        if (!lines[i].empty())
+            std::fwrite(lines[i].data(), 1, lines[i].size(), stream);
+        if (!ending.empty())
+            std::fwrite(ending.data(), 1, ending.size(), stream);
     }
     std::fflush(stream);
 }
