@@ -47,14 +47,8 @@ void TraceFile::Timing(const char* label, double seconds) {
 }
 
 void TraceFile::Write(const char* data, std::size_t size) {
-    if (stream_.load(std::memory_order_relaxed) == nullptr)
-        return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::FILE* stream = stream_.load();
-    if (stream == nullptr)
-        return;
-    std::fwrite(data, 1, size, stream);
-    std::fflush(stream);
+    const std::string_view piece(data, size);
+    WriteLines(&piece, 1, {});
 }
 
 void TraceFile::WriteLines(const std::string_view* lines, std::size_t count,
