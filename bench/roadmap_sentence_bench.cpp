@@ -7,6 +7,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "replay_reader.h"
 #include "roadmap_form.h"
 #include "sentence_form.h"
 #include "sentence_logger.h"
@@ -54,7 +55,9 @@ void BM_RoadmapTick(benchmark::State& state) {
 }
 BENCHMARK(BM_RoadmapTick)->Unit(benchmark::kMicrosecond);
 
-void SentenceTick(benchmark::State& state, bool logging) {
+// Each tick shows the next burst of Publish.
+template <typename Publish>
+void SentenceTick(benchmark::State& state, bool logging, Publish publish) {
     auto* form = new TSentenceForm();
     form->show();
     QCoreApplication::processEvents();
@@ -62,7 +65,7 @@ void SentenceTick(benchmark::State& state, bool logging) {
         form->StartLog_BitBtnClick();
     int step = 0;
     for (auto _ : state) {
-        PublishBurst(step++);
+        publish(step++);
         form->ShowTimerTimer();
         QCoreApplication::processEvents();
     }
@@ -74,15 +77,31 @@ void SentenceTick(benchmark::State& state, bool logging) {
 
 // Logging off: what the window costs by itself.
 void BM_SentenceTick(benchmark::State& state) {
-    SentenceTick(state, false);
+    SentenceTick(state, false, PublishBurst);
 }
 BENCHMARK(BM_SentenceTick)->Unit(benchmark::kMicrosecond);
 
 // Logging on: adds the append and fdatasync of GPS_LOG.txt, which depend on the disk.
 void BM_SentenceTickLogging(benchmark::State& state) {
-    SentenceTick(state, true);
+    SentenceTick(state, true, PublishBurst);
 }
 BENCHMARK(BM_SentenceTickLogging)->Unit(benchmark::kMicrosecond);
+
+// A multi-GNSS receiver recorded in the field (u-blox NEO-M9N, about 23 lines a
+// second), each burst as it came.
+void BM_SentenceTickGnss(benchmark::State& state) {
+    std::vector<std::string> bursts;
+    std::string error;
+    if (!LoadReplayFile(std::string(QUILLMAR_CORPUS_DIR) + "/ublox-neo-m9n-nmea.log", bursts,
+                        error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    SentenceTick(state, false, [&](int step) {
+        StoreBytes(bursts[static_cast<std::size_t>(step) % bursts.size()]);
+    });
+}
+BENCHMARK(BM_SentenceTickGnss)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -11,6 +11,7 @@
 
 #include "data_file.h"
 #include "notifier.h"
+#include "pane_lines.h"
 #include "program_flags.h"
 #include "sentence_logger.h"
 #include "trace_file.h"
@@ -45,13 +46,11 @@ QPlainTextEdit* MakePane(QWidget* parent, const char* name, QRect geometry) {
     return pane;
 }
 
-QString PaneLines(const std::vector<std::string_view>& lines) {
-    QString text;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            text += QLatin1Char('\n');
-        text += PaneText(lines[i]);
-    }
+QStringList PaneLines(const std::vector<std::string_view>& lines) {
+    QStringList text;
+    text.reserve(static_cast<qsizetype>(lines.size()));
+    for (const std::string_view line : lines)
+        text.append(PaneText(line));
     return text;
 }
 
@@ -184,22 +183,19 @@ bool TSentenceForm::ShowSentences(QString& logNotice, QString& saveNotice) {
         setWindowTitle(DamagedCaption(shownDamaged_));
     }
     const SentenceDisplay display = SelectSentenceLines(snapshot_);
-    QString shown = PaneLines(display.shown);
+    QStringList shown = PaneLines(display.shown);
     // A batch seen by two ticks adds its replies once.
     if (!display.proprietary.empty() && (!manualBatchSeen_ || batch != manualBatch_))
-        ManualLogRichEdit->appendPlainText(PaneLines(display.proprietary));
+        ManualLogRichEdit->appendPlainText(PaneLines(display.proprietary).join(QLatin1Char('\n')));
     manualBatchSeen_ = true;
     manualBatch_ = batch;
     lifecycle_.trace().WriteLines(display.shown.data(), display.shown.size(), "\r\n");
     logNotice = log.LogBatch(batch, display.shown);
     if (display.baudRateHelp) {
-        for (const char* help : kBaudRateHelp) {
-            if (!shown.isEmpty())
-                shown += QLatin1Char('\n');
-            shown += QLatin1String(help);
-        }
+        for (const char* help : kBaudRateHelp)
+            shown.append(QLatin1String(help));
     }
-    LogRichEdit->setPlainText(shown);
+    ShowPaneLines(*LogRichEdit, shown);
     RefreshLogButtons();
     // The finish line follows the filled pane; a tick that shows the help ends without it.
     return !display.baudRateHelp;
