@@ -1,6 +1,7 @@
 #include "satellite_painting.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 #include <utility>
 #include <vector>
@@ -24,12 +25,33 @@ void DrawLine(QPainter& painter, const PixelLine& line) {
 // Text at its top-left corner on an opaque black box, as the canvas writes
 // text with a solid black brush behind it.
 void DrawBoxedText(QPainter& painter, const QFontMetrics& metrics, PixelPoint at,
-                   const QString& text, const QColor& colour) {
-    painter.fillRect(QRect(at.x, at.y, metrics.horizontalAdvance(text), metrics.height()),
-                     Qt::black);
+                   const QString& text, int width, const QColor& colour) {
+    painter.fillRect(QRect(at.x, at.y, width, metrics.height()), Qt::black);
     painter.setPen(colour);
     painter.drawText(at.x, at.y + metrics.ascent(), text);
 }
+
+void DrawBoxedText(QPainter& painter, const QFontMetrics& metrics, PixelPoint at,
+                   const QString& text, const QColor& colour) {
+    DrawBoxedText(painter, metrics, at, text, metrics.horizontalAdvance(text), colour);
+}
+
+// The widths of the labels in one font. A satellite's labels change every few
+// minutes, so most ticks measure none (measuring shapes the text, as drawing does).
+class TextWidths {
+public:
+    int Of(const QFontMetrics& metrics, const QString& text) {
+        if (const auto found = widths_.constFind(text); found != widths_.cend())
+            return *found;
+        if (widths_.size() >= kMost)
+            widths_.clear();
+        return *widths_.insert(text, metrics.horizontalAdvance(text));
+    }
+
+private:
+    static constexpr qsizetype kMost = 512;
+    QHash<QString, int> widths_;
+};
 
 } // namespace
 
@@ -124,6 +146,7 @@ void DrawSatelliteScene(QImage& image, const SatelliteScene& scene) {
     const QFont font = TimesFont(8);
     painter.setFont(font);
     const QFontMetrics metrics(font);
+    thread_local TextWidths widths;
     const QColor lime = FromColourRef(kSkyLime);
     const QPen crossPen(FromColourRef(scene.crossColour), 2, Qt::SolidLine, Qt::RoundCap,
                         Qt::RoundJoin);
@@ -132,9 +155,11 @@ void DrawSatelliteScene(QImage& image, const SatelliteScene& scene) {
         painter.setPen(crossPen);
         DrawLine(painter, mark.cross[0]);
         DrawLine(painter, mark.cross[1]);
-        DrawBoxedText(painter, metrics, mark.prnAt, FromBig5(mark.prnText), lime);
-        DrawBoxedText(painter, metrics, mark.elevationAzimuthAt,
-                      FromBig5(mark.elevationAzimuthText), lime);
+        const QString prn = FromBig5(mark.prnText);
+        DrawBoxedText(painter, metrics, mark.prnAt, prn, widths.Of(metrics, prn), lime);
+        const QString elevationAzimuth = FromBig5(mark.elevationAzimuthText);
+        DrawBoxedText(painter, metrics, mark.elevationAzimuthAt, elevationAzimuth,
+                      widths.Of(metrics, elevationAzimuth), lime);
     }
 
     QPen yellow(FromColourRef(kSkyYellow));
