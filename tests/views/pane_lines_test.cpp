@@ -1,8 +1,6 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <gtest/gtest.h>
 
 #include "pane_lines.h"
@@ -48,18 +46,6 @@ TEST_F(PaneLinesTest, TextFollowsEveryChangeOfLinesAndCount) {
     Show({"s", "t"});
     // A tick is not an edit the user could undo.
     EXPECT_FALSE(pane.document()->isUndoAvailable());
-}
-
-TEST_F(PaneLinesTest, OnlyChangedLinesAreLaidOutAgain) {
-    Show(Numbered(30, "1"));
-    QStringList next = Numbered(30, "1");
-    next[25] = "$GPGSV,2,line 25";
-    ShowPaneLines(pane, next);
-    // The lines in view keep the layout their painting made.
-    QTextBlock b = pane.document()->firstBlock();
-    for (int i = 0; i < 5; ++i, b = b.next())
-        EXPECT_GT(b.layout()->lineCount(), 0) << i;
-    EXPECT_EQ(pane.toPlainText(), next.join(QLatin1Char('\n')));
 }
 
 TEST_F(PaneLinesTest, ViewStaysWhereTheUserScrolled) {
