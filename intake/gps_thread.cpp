@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <time.h>
 
 #include "batch_signal.h"
@@ -229,10 +230,16 @@ bool TavrelGpsThread::Cycle() {
         // This loop is the only writer, so the copy holds the batch just stored.
         const ReceiverState state = TakeReceiverSnapshot();
         // Bounded: a slot need not hold a zero within its width. The first
-        // ten slots always, as a GPS-only batch fills them; the others when used.
+        // ten slots always, as a GPS-only batch fills them; the others when
+        // used. One write for them all: each flush is a write that a busy
+        // disk can hold up, and the cycle waits for every one.
+        std::string_view lines[kSentenceLineCount];
+        std::size_t shown = 0;
         for (int i = 0; i < kSentenceLineCount; ++i)
             if (i < kClassicLineCount || state.SentenceLines[i][0] != '\0')
-                g_threadTrace.Line("%.*s\r\n", kSentenceLineWidth, state.SentenceLines[i]);
+                lines[shown++] = std::string_view(
+                    state.SentenceLines[i], strnlen(state.SentenceLines[i], kSentenceLineWidth));
+        g_threadTrace.WriteLines(lines, shown, "\r\n");
         elapsed = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
         g_threadTrace.Line("Finish Check : %15.10f seconds\r\n", elapsed);
         // Traced pacing keeps one line per millisecond step.
