@@ -9,6 +9,7 @@
 
 #include "batch_signal.h"
 #include "receiver_state.h"
+#include "slot_text.h"
 #include "trace_file.h"
 
 ComSRBuffer Com_SR_Buf;
@@ -237,8 +238,7 @@ bool TavrelGpsThread::Cycle() {
         std::size_t shown = 0;
         for (int i = 0; i < kSentenceLineCount; ++i)
             if (i < kClassicLineCount || state.SentenceLines[i][0] != '\0')
-                lines[shown++] = std::string_view(
-                    state.SentenceLines[i], strnlen(state.SentenceLines[i], kSentenceLineWidth));
+                lines[shown++] = SlotView(state.SentenceLines[i]);
         g_threadTrace.WriteLines(lines, shown, "\r\n");
         elapsed = Tavrel_Time(&g_cycleStart, &g_cycleEnd, 0);
         g_threadTrace.Line("Finish Check : %15.10f seconds\r\n", elapsed);
